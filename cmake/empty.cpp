@@ -1,0 +1,1 @@
+// Keeps the Windows layer library non-empty while it grows.

@@ -1,0 +1,69 @@
+# The 32-bit Windows build: Lumerin.scr (static, system DLLs only), the same unit tests
+# as the native build plus the Windows-layer tests, all run under Wine by ctest.
+set(LUMERIN_WIN_FLAGS -Os -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti)
+
+lumerin_core_library(lumerin_core ${LUMERIN_WIN_FLAGS})
+
+# The Windows layer: every *_win.cpp but the program's entry.
+file(GLOB LUMERIN_WIN_SOURCES CONFIGURE_DEPENDS
+  core/*_win.cpp render/*_win.cpp saver/*_win.cpp settings/*_win.cpp ui/*_win.cpp host/*_win.cpp)
+list(FILTER LUMERIN_WIN_SOURCES EXCLUDE REGEX "/main_win\\.cpp$")
+add_library(lumerin_win STATIC ${LUMERIN_WIN_SOURCES} cmake/empty.cpp)
+target_link_libraries(lumerin_win PUBLIC lumerin_core
+  user32 gdi32 advapi32 comctl32 comdlg32 shell32 kernel32)
+target_compile_options(lumerin_win PRIVATE ${LUMERIN_WARNINGS} ${LUMERIN_WIN_FLAGS})
+target_compile_definitions(lumerin_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
+
+if(EXISTS ${PROJECT_SOURCE_DIR}/host/main_win.cpp)
+  file(GLOB LUMERIN_RESOURCES CONFIGURE_DEPENDS res/*.rc)
+  add_executable(Lumerin WIN32 host/main_win.cpp ${LUMERIN_RESOURCES})
+  set_target_properties(Lumerin PROPERTIES SUFFIX ".scr")
+  target_link_libraries(Lumerin PRIVATE lumerin_win)
+  target_compile_options(Lumerin PRIVATE ${LUMERIN_WARNINGS} ${LUMERIN_WIN_FLAGS})
+  target_link_options(Lumerin PRIVATE -static -s -Wl,--gc-sections)
+  target_include_directories(Lumerin PRIVATE ${PROJECT_SOURCE_DIR}/res ${CMAKE_BINARY_DIR}/generated)
+endif()
+
+# A booted 32-bit Wine prefix with fonts, made once per build tree; tests copy or share it.
+set(LUMERIN_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+add_custom_command(OUTPUT ${LUMERIN_WINE_PREFIX}/.lumerin-ready
+  COMMAND ${PROJECT_SOURCE_DIR}/scripts/make-wine-prefix ${LUMERIN_WINE_PREFIX}
+  DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make-wine-prefix
+  COMMENT "Preparing the Wine prefix")
+add_custom_target(wine_prefix ALL DEPENDS ${LUMERIN_WINE_PREFIX}/.lumerin-ready)
+
+# A display number of this build tree's own, so that two trees never share an X server.
+string(MD5 tree_hash "${CMAKE_BINARY_DIR}")
+string(SUBSTRING "${tree_hash}" 0 3 tree_hex)
+math(EXPR LUMERIN_TEST_DISPLAY_NUMBER "0x${tree_hex} % 400 + 100")
+set(LUMERIN_TEST_DISPLAY ":${LUMERIN_TEST_DISPLAY_NUMBER}")
+set(WINE_PREFIX ${LUMERIN_WINE_PREFIX})
+set(TEST_DISPLAY ${LUMERIN_TEST_DISPLAY})
+set(SCRIPTS_DIR ${PROJECT_SOURCE_DIR}/scripts)
+configure_file(cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+
+if(BUILD_TESTING)
+  add_executable(unit_tests ${LUMERIN_UNIT_TESTS})
+  target_link_libraries(unit_tests PRIVATE lumerin_core GTest::gtest_main GTest::gmock)
+  target_compile_options(unit_tests PRIVATE ${LUMERIN_WARNINGS})
+  target_link_options(unit_tests PRIVATE -static)
+  add_test(NAME wine.unit_tests COMMAND unit_tests)
+
+  file(GLOB LUMERIN_WIN_TESTS CONFIGURE_DEPENDS tests/win/*_test.cpp)
+  if(LUMERIN_WIN_TESTS)
+    add_executable(win_tests ${LUMERIN_WIN_TESTS})
+    target_link_libraries(win_tests PRIVATE lumerin_win GTest::gtest_main GTest::gmock)
+    target_compile_options(win_tests PRIVATE ${LUMERIN_WARNINGS})
+    target_link_options(win_tests PRIVATE -static)
+    add_test(NAME wine.win_tests COMMAND win_tests)
+    # These tests own the settings key of the shared prefix while they run.
+    set_tests_properties(wine.win_tests PROPERTIES RESOURCE_LOCK wine_registry)
+  endif()
+
+  if(EXISTS ${PROJECT_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
+    add_subdirectory(tests/e2e)
+  endif()
+
+endif()

@@ -1,0 +1,132 @@
+// lumerin: the native command-line tool for looking at the catalogue and its figures.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "core/catalogue.h"
+#include "core/rewrite.h"
+#include "settings/settings.h"
+#include "tools/tool.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(const Args&);
+  const char* usage;
+};
+
+int RunHelp(const Args&);
+
+const Command kCommands[] = {
+    {"list", RunList, "list                       the sixteen catalogue entries"},
+    {"generate", RunGenerate, "generate ENTRY GEN [--length]  generation GEN (0 = axiom) of ENTRY"},
+    {"help", RunHelp, "help                       this text"},
+};
+
+int RunHelp(const Args&) {
+  std::printf("usage: lumerin COMMAND ...\n");
+  for (const Command& c : kCommands) std::printf("  lumerin %s\n", c.usage);
+  return 0;
+}
+
+}  // namespace
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "lumerin: %s\n", message.c_str());
+  return kUsageError;
+}
+
+bool ReadNumber(const std::string& text, long max, long* value) {
+  if (text.empty() || text.size() > 9) return false;
+  long v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  if (v > max) return false;
+  *value = v;
+  return true;
+}
+
+bool ReadEntryAndGeneration(const Args& args, size_t first, int* entry, int* generation) {
+  long e = 0, g = 0;
+  if (args.size() < first + 2) {
+    UsageError("expected ENTRY and GEN");
+    return false;
+  }
+  if (!ReadNumber(args[first], kFractalCount - 1, &e)) {
+    UsageError("unknown entry '" + args[first] + "' (expected 0 to 15)");
+    return false;
+  }
+  if (!ReadNumber(args[first + 1], 100000, &g)) {
+    UsageError("bad generation '" + args[first + 1] + "' (expected a number from 0)");
+    return false;
+  }
+  *entry = static_cast<int>(e);
+  *generation = static_cast<int>(g);
+  return true;
+}
+
+int BuildGeneration(int entry, int generation) {
+  Settings.NumFractal = entry;
+  ResetCurrentString();
+  Rewrite();
+  for (int g = 1; g <= generation; ++g) {
+    if (!Rewrite()) return g - 1;
+  }
+  return generation;
+}
+
+int RunList(const Args& args) {
+  if (args.size() > 1) return UsageError("list takes no arguments");
+  std::printf("%-5s %-24s %5s %6s %5s %6s\n", "entry", "title", "turn", "start", "gens", "slide");
+  for (int i = 0; i < kFractalCount; ++i) {
+    const FractalRecord& e = FractalCatalogue[i];
+    std::printf("%5d %-24s %5d %6d %5d %6d\n", i, e.title, e.turnAngle, e.startAngle, e.maxIter,
+                e.slideIter - 1);
+  }
+  return 0;
+}
+
+int RunGenerate(const Args& args) {
+  int entry = 0, generation = 0;
+  bool lengthOnly = false;
+  Args words;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--length") {
+      lengthOnly = true;
+    } else if (args[i].size() > 1 && args[i][0] == '-' && !(args[i][1] >= '0' && args[i][1] <= '9')) {
+      return UsageError("unknown option '" + args[i] + "'");
+    } else {
+      words.push_back(args[i]);
+    }
+  }
+  if (words.size() != 2) return UsageError("generate expects ENTRY GEN [--length]");
+  words.insert(words.begin(), "generate");
+  if (!ReadEntryAndGeneration(words, 1, &entry, &generation)) return kUsageError;
+  const int built = BuildGeneration(entry, generation);
+  if (built < generation) {
+    std::fprintf(stderr,
+                 "lumerin: generation %d of entry %d does not fit in %zu symbols; "
+                 "printing generation %d\n",
+                 generation, entry, kStringCapacity - 1, built);
+  }
+  if (lengthOnly)
+    std::printf("%zu\n", CurrentLength());
+  else
+    std::printf("%s\n", CurrentString);
+  return 0;
+}
+
+int main(int argc, char** argv) {
+  Args args(argv + 1, argv + argc);
+  if (args.empty()) {
+    RunHelp(args);
+    return kUsageError;
+  }
+  for (const Command& c : kCommands) {
+    if (args[0] == c.name) return c.run(args);
+  }
+  return UsageError("unknown command '" + args[0] + "' (try 'lumerin help')");
+}

@@ -1,0 +1,25 @@
+// Shared pieces of the lumerin command-line tool: argument reading and error exits.
+#pragma once
+
+#include <string>
+#include <vector>
+
+using Args = std::vector<std::string>;
+
+constexpr int kUsageError = 2;
+
+// Prints "lumerin: <message>" on stderr and returns kUsageError.
+int UsageError(const std::string& message);
+
+// Reads a non-negative decimal number no larger than `max`; false for anything else.
+bool ReadNumber(const std::string& text, long max, long* value);
+
+// Reads ENTRY (0..15) and GEN from the two words; on failure prints the error.
+bool ReadEntryAndGeneration(const Args& args, size_t first, int* entry, int* generation);
+
+// Builds generation `generation` of `entry` into CurrentString. Returns the generation
+// actually built: smaller when the requested one would not fit.
+int BuildGeneration(int entry, int generation);
+
+int RunList(const Args& args);
+int RunGenerate(const Args& args);
