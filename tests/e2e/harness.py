@@ -1,0 +1,191 @@
+"""Test harness for the real Lumerin.scr: a private X server, a private Wine prefix,
+the registry, screenshots and input. Each test gets its own display and prefix, so
+tests can run side by side."""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+SCR = Path(os.environ.get("LUMERIN_SCR", "build/win32/Lumerin.scr")).resolve()
+DRIVERS = Path(os.environ.get("LUMERIN_DRIVERS", "build/win32/tests/e2e")).resolve()
+TEMPLATE = Path(os.environ.get("LUMERIN_WINE_TEMPLATE", "build/win32/wineprefix")).resolve()
+
+SETTINGS_KEY = r"HKEY_CURRENT_USER\Software\Veltrona\Lumerin"
+VALUE_NAMES = ["NumFractal", "DefaultMode", "CurPalette", "TimeOut", "LineWidth",
+               "iterFrom", "iterTo", "Angle", "Background"] + [f"Color{i}" for i in range(10)]
+
+
+def driver(name):
+    """Path of a Win32 driver program built beside the tests."""
+    return DRIVERS / f"{name}.exe"
+
+
+class Display:
+    """A private Xvfb, started with -displayfd so that it picks a free number."""
+
+    def __init__(self, size="800x600x24"):
+        read_fd, write_fd = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size,
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_fd,), stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        os.close(write_fd)
+        with os.fdopen(read_fd) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.name = f":{number}"
+
+    def env(self):
+        return {"DISPLAY": self.name}
+
+    def xdotool(self, *args):
+        return subprocess.run(["xdotool", *map(str, args)], env={**os.environ, **self.env()},
+                              capture_output=True, text=True, timeout=30)
+
+    def screenshot(self):
+        """The whole screen as a Pillow image (RGB)."""
+        from PIL import Image
+        import io
+        data = subprocess.run(["import", "-silent", "-window", "root", "png:-"],
+                              env={**os.environ, **self.env()}, capture_output=True,
+                              check=True, timeout=30).stdout
+        return Image.open(io.BytesIO(data)).convert("RGB")
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+class Wine:
+    """A private copy of the build tree's prepared prefix, on the given display."""
+
+    def __init__(self, display, root=None):
+        self.display = display
+        self.root = Path(root or tempfile.mkdtemp(prefix="lumerin-e2e-"))
+        self.prefix = self.root / "prefix"
+        subprocess.run(["cp", "-al", str(TEMPLATE), str(self.prefix)], check=True)
+        # wineserver rewrites the registry files in place: they must be private copies.
+        for name in ("system.reg", "user.reg", "userdef.reg"):
+            path = self.prefix / name
+            data = path.read_bytes()
+            path.unlink()
+            path.write_bytes(data)
+        self.processes = []
+
+    def env(self, extra=None):
+        env = {**os.environ, "WINEPREFIX": str(self.prefix), "WINEDEBUG": "-all",
+               "WINEDLLOVERRIDES": "mscoree,mshtml=", **self.display.env()}
+        env.update(extra or {})
+        return env
+
+    def start(self, program, *args, env=None):
+        """Starts a Windows program; its output goes to files, never to our pipes."""
+        out = tempfile.NamedTemporaryFile(dir=self.root, prefix="out-", delete=False)
+        process = subprocess.Popen(["wine", str(program), *map(str, args)],
+                                   env=self.env(env), stdin=subprocess.DEVNULL,
+                                   stdout=out, stderr=subprocess.STDOUT,
+                                   start_new_session=True)
+        process.output_path = out.name
+        out.close()
+        self.processes.append(process)
+        return process
+
+    def run(self, program, *args, timeout=60, env=None):
+        """Runs a program to its end; returns (exit status 0..255, output text)."""
+        process = self.start(program, *args, env=env)
+        status = process.wait(timeout)
+        return status, Path(process.output_path).read_text(errors="replace")
+
+    def output(self, process):
+        return Path(process.output_path).read_text(errors="replace")
+
+    # The registry -------------------------------------------------------------
+    def import_reg(self, text):
+        """Imports a REGEDIT4 text."""
+        path = self.root / "import.reg"
+        path.write_text("REGEDIT4\r\n\r\n" + text.replace("\n", "\r\n"))
+        status, out = self.run("regedit", "/S", str(path))
+        assert status == 0, out
+
+    def set_settings(self, values, clear=True):
+        """Writes settings values; ints become REG_DWORDs, anything else a raw line."""
+        lines = []
+        if clear:
+            lines.append(f"[-{SETTINGS_KEY}]\n")
+        lines.append(f"[{SETTINGS_KEY}]")
+        for name, value in values.items():
+            if isinstance(value, int):
+                lines.append(f'"{name}"=dword:{value & 0xFFFFFFFF:08x}')
+            else:
+                lines.append(f'"{name}"={value}')
+        self.import_reg("\n".join(lines) + "\n")
+
+    def query(self, key):
+        """Values of a key as {name: (type, data)}; None when the key is missing."""
+        status, out = self.run("reg", "query", key)
+        if status != 0:
+            return None
+        values = {}
+        for line in out.splitlines():
+            match = re.match(r"^\s{4}(.*?)\s{4}(REG_\w+)\s{4}?(.*)$", line)
+            if match:
+                name, kind, data = match.groups()
+                values[name] = (kind, data.strip())
+        return values
+
+    def settings(self):
+        """The settings key's DWORD values as {name: int}; None when the key is missing."""
+        values = self.query(SETTINGS_KEY)
+        if values is None:
+            return None
+        return {name: int(data, 16) for name, (kind, data) in values.items()
+                if kind == "REG_DWORD"}
+
+    def set_windows_version(self, program, version):
+        """Makes Wine report another Windows version (e.g. "win98") to one program."""
+        self.import_reg(f"[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\{program}]\n"
+                        f'"Version"="{version}"\n')
+
+    def close(self):
+        for process in self.processes:
+            if process.poll() is None:
+                os.killpg(process.pid, signal.SIGKILL)
+                process.wait()
+        subprocess.run(["wineserver", "-k"], env=self.env(), capture_output=True)
+        subprocess.run(["wineserver", "-w"], env=self.env(), capture_output=True, timeout=30)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def wait_for(predicate, timeout=10.0, interval=0.05):
+    """Polls until predicate() is truthy; returns its value, or None after the timeout."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            return None
+        time.sleep(interval)
+
+
+def find_windows(display, name):
+    """X window ids whose title is exactly `name`."""
+    result = display.xdotool("search", "--name", f"^{re.escape(name)}$")
+    return [int(w) for w in result.stdout.split()]
+
+
+def pixel_colour(image, x, y):
+    r, g, b = image.getpixel((x, y))
+    return r | g << 8 | b << 16  # as a COLORREF
