@@ -4,7 +4,7 @@ NATIVE := build/native
 WIN32 := build/win32
 CMAKE_FLAGS ?=
 
-.PHONY: all native win32 test run bench bootstrap clean
+.PHONY: all native win32 test run bench bootstrap clean dist
 
 all: native win32
 
@@ -35,6 +35,12 @@ run: bootstrap
 bench: bootstrap native
 	cmake --build $(NATIVE) -j $(JOBS) --target lumerin_bench
 	scripts/run-bench $(NATIVE)
+
+# The zip and the installer, copied out of the win32 tree into dist/.
+dist: bootstrap $(WIN32)/build.ninja
+	cmake --build $(WIN32) -j $(JOBS) --target dist
+	mkdir -p dist && rm -f dist/Lumerin-*.zip dist/LumerinSetup-*.exe
+	cp $(WIN32)/dist/* dist/
 
 clean:
 	rm -rf build

@@ -44,6 +44,9 @@ configure_file(cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 
+# The zip and the installer (target dist), before the tests that install them.
+include(cmake/dist.cmake)
+
 if(BUILD_TESTING)
   add_executable(unit_tests ${LUMERIN_UNIT_TESTS})
   target_link_libraries(unit_tests PRIVATE lumerin_core GTest::gtest_main GTest::gmock)
