@@ -33,6 +33,7 @@ OutFile "${OUTFILE}"
 ; The uninstaller and the read-me live here; the screen saver itself goes to $SYSDIR.
 InstallDir "$PROGRAMFILES\${PRODUCT}"
 ShowInstDetails show
+BrandingText "${PRODUCT} ${VERSION}"
 ShowUninstDetails show
 
 VIProductVersion "${VERSION_QUAD}"
@@ -107,7 +108,7 @@ Function AddFileSize
   ${EndIf}
 FunctionEnd
 
-Section "Lumerin screen saver (required)" SecFiles
+Section "Lumerin" SecFiles
   SectionIn RO
   SetOutPath "$SYSDIR"
   File "/oname=Lumerin.scr" "${SCR}"
@@ -152,7 +153,7 @@ SectionEnd
   ${EndIf}
 !macroend
 
-Section "Make Lumerin the current screen saver" SecActivate
+Section "Use as screen saver" SecActivate
   ReadRegStr $0 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
   Call IsOurScreenSaver
   ${If} $1 == 0
@@ -168,7 +169,7 @@ SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${SecFiles} "Lumerin.scr and its help file Lumerin.chm, in the Windows system folder."
-  !insertmacro MUI_DESCRIPTION_TEXT ${SecActivate} "Select Lumerin in the screen saver settings. Uninstalling brings back the screen saver you have now."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecActivate} "Make Lumerin the current screen saver. Uninstalling brings back the one you have now."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Function .onInit
@@ -231,7 +232,7 @@ Function un.RestoreScreenSaver
   System::Call "user32::SystemParametersInfoA(i ${SPI_SETSCREENSAVEACTIVE}, i r1, i 0, i ${SPIF_SENDCHANGE})"
 FunctionEnd
 
-Section "un.Lumerin screen saver (required)" SecUnFiles
+Section "un.Lumerin" SecUnFiles
   SectionIn RO
   Call un.RestoreScreenSaver
   ; A running screen saver keeps its file open: then it goes at the next restart.
@@ -240,7 +241,7 @@ Section "un.Lumerin screen saver (required)" SecUnFiles
   Delete "$INSTDIR\ReadMe.txt"
 SectionEnd
 
-Section /o "un.Remove my Lumerin settings" SecUnSettings
+Section /o "un.My settings" SecUnSettings
   DeleteRegKey HKCU "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKCU "Software\${PUBLISHER}"
 SectionEnd
@@ -254,7 +255,7 @@ SectionEnd
 
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${SecUnFiles} "Lumerin.scr, Lumerin.chm and this uninstaller. If Lumerin is your screen saver, the one you had before comes back."
-  !insertmacro MUI_DESCRIPTION_TEXT ${SecUnSettings} "Also delete the settings you chose in Lumerin's Settings dialog (kept otherwise, for a later install)."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecUnSettings} "The settings chosen in Lumerin's Settings dialog. Left alone unless ticked, for a later install."
 !insertmacro MUI_UNFUNCTION_DESCRIPTION_END
 
 Function un.onInit
