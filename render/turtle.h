@@ -30,7 +30,7 @@ constexpr int kBranchStackSize = 10000;
 constexpr int kSegmentPauseMs = 5;
 constexpr int kMarginPercent = 6;
 
-extern Extent extent;                             // set by the measuring pass
+extern Extent extent;                              // set by the measuring pass
 extern BranchState BranchStack[kBranchStackSize];  // saved states, "[" .. "]"
 
 // The saver window's client size and the blank border kept on all four sides, written
