@@ -23,8 +23,9 @@ constexpr int kStepLength = 1;
 // value (a heading of 90 leans slightly to the right, a square does not quite close).
 constexpr double kPiApprox = 3.1415;
 
-// Far beyond any screen, yet small enough that adding the margin cannot overflow.
+// Far beyond any screen, yet small enough that adding a client size cannot overflow.
 constexpr double kPixelLimit = 1 << 30;
+static_assert(kPixelLimit + 2.0 * kMaxClientSide < 2147483647.0, "pixel sums must fit");
 
 // A ceiling that is always a valid int, whatever the double was.
 int ToPixel(double value) {
@@ -61,9 +62,12 @@ int32_t TurnRight(int32_t heading, int32_t turn) {
 }  // namespace
 
 void SetDrawingArea(int32_t width, int32_t height) {
-  clientWidth = width;
-  clientHeight = height;
-  margin = static_cast<int32_t>(static_cast<int64_t>(width) * kMarginPercent / 100);
+  auto clamp = [](int32_t side) {
+    return side < 0 ? 0 : side > kMaxClientSide ? kMaxClientSide : side;
+  };
+  clientWidth = clamp(width);
+  clientHeight = clamp(height);
+  margin = clientWidth * kMarginPercent / 100;
 }
 
 int MapX(double wx) {

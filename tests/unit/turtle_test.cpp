@@ -93,6 +93,11 @@ TEST_F(Renderer, DrawingAreaKeepsAMarginOfSixPercentOfTheWidth) {
     EXPECT_EQ(clientHeight, c.height);
     EXPECT_EQ(margin, c.margin) << c.width;
   }
+  // Sizes no window can have are clamped where they enter.
+  SetDrawingArea(-5, INT32_MAX);
+  EXPECT_EQ(clientWidth, 0);
+  EXPECT_EQ(clientHeight, kMaxClientSide);
+  EXPECT_EQ(margin, 0);
 }
 
 TEST_F(Renderer, GenerationZeroLandsOnTheKnownPixels) {
