@@ -11,45 +11,17 @@
 #include "core/catalogue.h"
 #include "render/palette.h"
 #include "settings/settings_store.h"
+#include "tests/unit/settings_values.h"
 
 namespace {
+
+using namespace settings_values;
 
 constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kRegBinary = 3;
 constexpr uint32_t kRegDword = 4;
 constexpr uint32_t kRegDwordBigEndian = 5;
 constexpr uint32_t kRegQword = 11;
-
-const char* const kNames[kSettingsValueCount] = {
-    "NumFractal", "DefaultMode", "CurPalette", "TimeOut", "LineWidth", "iterFrom", "iterTo",
-    "Angle",      "Background",  "Color0",     "Color1",  "Color2",    "Color3",   "Color4",
-    "Color5",     "Color6",      "Color7",     "Color8",  "Color9"};
-
-// The first-run values in value order: palette 1 is red 25 .. 250 over green 200, blue 100.
-const uint32_t kDefaults[kSettingsValueCount] = {13,       1,        1,        20,       2,
-                                                 0,        4,        0,        0,        0x64C819,
-                                                 0x64C832, 0x64C84B, 0x64C864, 0x64C87D, 0x64C896,
-                                                 0x64C8AF, 0x64C8C8, 0x64C8E1, 0x64C8FA};
-
-// In range and different from the default in every field.
-const uint32_t kStored[kSettingsValueCount] = {
-    4,          0,          3,          7,          5,          2,          9,
-    123,        0x00102030, 0x000A0B00, 0x000A0B01, 0x000A0B02, 0x000A0B03, 0x000A0B04,
-    0x000A0B05, 0x000A0B06, 0x000A0B07, 0x000A0B08, 0x000A0B09};
-
-std::vector<uint8_t> Dword(uint32_t value) {
-  return {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
-}
-
-std::vector<uint32_t> Fields(const SettingsRecord& record) {
-  std::vector<uint32_t> fields;
-  for (int i = 0; i < kSettingsValueCount; ++i) fields.push_back(GetSettingsField(record, i));
-  return fields;
-}
-
-std::vector<uint32_t> Values(const uint32_t (&table)[kSettingsValueCount]) {
-  return std::vector<uint32_t>(table, table + kSettingsValueCount);
-}
 
 // A key in memory that answers like the registry: a value longer than the caller's four
 // bytes is refused (with the caller's buffer scribbled on, as the registry may leave it),
@@ -364,12 +336,7 @@ TEST_F(SettingsTest, UnusableValuesKeepTheirDefaultAndSpareTheirNeighbours) {
         store.values.erase(kNames[i]);
       const auto before = store.values;
       LoadSettingsFrom(store);
-      std::vector<uint32_t> expected = Values(kStored);
-      expected[i] = kDefaults[i];
-      // iterFrom 2 must stay within a default iterTo of 4; iterTo 9 is only valid for
-      // the stored fractal (4), not for the default one (13).
-      if (i == 0) expected[6] = 4;
-      EXPECT_EQ(Fields(Settings), expected);
+      EXPECT_EQ(Fields(Settings), StoredWithDefaultAt(i));
       EXPECT_EQ(store.values.size(), before.size());
       for (const auto& [name, value] : before) {
         EXPECT_EQ(store.values[name].type, value.type) << name;
@@ -382,16 +349,10 @@ TEST_F(SettingsTest, UnusableValuesKeepTheirDefaultAndSpareTheirNeighbours) {
 TEST_F(SettingsTest, OutOfRangeValuesLoadInRangeWhileTheStoreKeepsThem) {
   FakeStore store;
   store.Fill(kStored);
-  const uint32_t wild[kSettingsValueCount] = {
-      40, 7, 9, uint32_t(-5), 0, 30, 20, uint32_t(-30), 0xFF000000, 0xFFFFFFFF, 0x01010101};
-  for (int i = 0; i < 11; ++i) store.values[kNames[i]] = {kRegDword, Dword(wild[i])};
+  for (int i = 0; i < 11; ++i) store.values[kNames[i]] = {kRegDword, Dword(kWild[i])};
   const auto before = store.values;
   LoadSettingsFrom(store);
-  const uint32_t expected[kSettingsValueCount] = {
-      15,         1,          4,          0,          1,          5,          5,
-      330,        0,          0x00FFFFFF, 0x00010101, 0x000A0B02, 0x000A0B03, 0x000A0B04,
-      0x000A0B05, 0x000A0B06, 0x000A0B07, 0x000A0B08, 0x000A0B09};
-  EXPECT_EQ(Fields(Settings), Values(expected));
+  EXPECT_EQ(Fields(Settings), Values(kWildLoaded));
   for (const auto& [name, value] : before) EXPECT_EQ(store.values[name].bytes, value.bytes) << name;
 }
 
