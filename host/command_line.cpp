@@ -59,7 +59,7 @@ ModeDecision ScanSwitch(const char* arguments) {
         ++p;
         owner = ParseHandleNumber(p);
       }
-      return {SaverMode::kConfigure, p, owner};
+      return {SaverMode::kConfigureOwned, p, owner};
     }
     case 'A':
     case 'a':

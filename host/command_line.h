@@ -18,7 +18,8 @@ const char* FindArgumentText(const char* commandLine, NextCharFunction next);
 uint32_t ParseHandleNumber(const char* text);
 
 enum class SaverMode {
-  kConfigure,       // configuration dialog, owner in `owner` (0: none)
+  kConfigure,       // no switch: the configuration dialog without an owner
+  kConfigureOwned,  // "C": the dialog owned by `owner`, or the foreground window when 0
   kFullScreen,      // the full-screen saver
   kPreview,         // preview; `rest` holds the parent's number
   kChangePassword,  // password change; `rest` holds the owner's number

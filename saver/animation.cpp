@@ -1,5 +1,7 @@
 #include "saver/animation.h"
 
+#include <cstring>
+
 #include "core/catalogue.h"
 #include "core/rewrite.h"
 #include "saver/random.h"
@@ -17,7 +19,14 @@ constexpr uint32_t kMsPerTimeOutUnit = 100;
 }  // namespace
 
 uint32_t PauseAfterDrawingMs() {
-  return Settings.TimeOut > 0 ? static_cast<uint32_t>(Settings.TimeOut) * kMsPerTimeOutUnit : 0;
+  const uint32_t pause =
+      Settings.TimeOut > 0 ? static_cast<uint32_t>(Settings.TimeOut) * kMsPerTimeOutUnit : 0;
+  // Without an F the drawing pass only clears the window and never pauses: with no
+  // pause after it either, the thread would clear the window as fast as it can.
+  if (pause < kEmptyFigurePauseMs && std::memchr(CurrentString, 'F', CurrentLength()) == nullptr) {
+    return kEmptyFigurePauseMs;
+  }
+  return pause;
 }
 
 bool RunSlideshowCycle(AnimationPlatform& platform) {

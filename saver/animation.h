@@ -23,7 +23,11 @@ class AnimationPlatform {
 // generations is empty and there is nothing to draw.
 constexpr uint32_t kIdleWaitMs = 1000;
 
-// The pause after a drawing: TimeOut tenths of a second (a negative TimeOut waits 0).
+// The shortest pause after a drawing of CurrentString that holds no segment at all.
+constexpr uint32_t kEmptyFigurePauseMs = 100;
+
+// The pause after the drawing of CurrentString: TimeOut tenths of a second (a negative
+// TimeOut counts as 0), but at least kEmptyFigurePauseMs when nothing was drawn.
 uint32_t PauseAfterDrawingMs();
 
 // One slideshow cycle: reseed, pick an entry (0..14), a line width (1..4) and a palette

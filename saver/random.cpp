@@ -1,14 +1,15 @@
 #include "saver/random.h"
 
-#include <chrono>
 #include <cmath>
+#include <ctime>
 
 namespace {
 
-uint32_t SteadyClockTicks() {
-  using namespace std::chrono;
-  return static_cast<uint32_t>(
-      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+// Only a stand-in for the system's tick count (the saver installs GetTickCount): the C
+// clock keeps the Windows program free of the C++ library's clocks and their baggage.
+uint32_t ClockTicks() {
+  // Unsigned arithmetic: wraps like the system's counter instead of overflowing.
+  return static_cast<uint32_t>(static_cast<uint64_t>(std::clock()) * 1000u / CLOCKS_PER_SEC);
 }
 
 // Deliberately not pi: the sequence of values depends on these exact digits.
@@ -17,7 +18,7 @@ constexpr double kRandomOffset = 3.141592654;
 }  // namespace
 
 double randomState = 0.0;
-uint32_t (*randomTickSource)() = SteadyClockTicks;
+uint32_t (*randomTickSource)() = ClockTicks;
 
 int32_t RandomValue(int32_t n) {
   if (n == 0) {

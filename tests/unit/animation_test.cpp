@@ -265,10 +265,26 @@ TEST_F(Animation, PauseIsTimeOutTenthsOfASecond) {
     uint32_t ms;
   };
   const Case cases[] = {{0, 0}, {1, 100}, {20, 2000}, {50, 5000}, {-3, 0}};
+  std::strcpy(CurrentString, "F+F");
   for (const Case& c : cases) {
     Settings.TimeOut = c.timeOut;
     EXPECT_EQ(PauseAfterDrawingMs(), c.ms) << c.timeOut;
   }
+}
+
+TEST_F(Animation, AFigureWithoutSegmentsIsNeverRedrawnWithoutAPause) {
+  // Generation 0 of "Hilbert curve" is "X": the drawing pass has nothing to draw.
+  Settings.NumFractal = 5;
+  Settings.iterTo = 0;
+  Settings.TimeOut = 0;
+  RecordingPlatform platform(3);
+  RunFixedFractal(platform);
+  ASSERT_EQ(platform.drawings.size(), 3u);
+  EXPECT_EQ(platform.drawings[0].text, "X");
+  EXPECT_EQ(platform.waits, std::vector<uint32_t>(3, kEmptyFigurePauseMs));
+
+  Settings.TimeOut = 20;  // a longer pause is kept as it is
+  EXPECT_EQ(PauseAfterDrawingMs(), 2000u);
 }
 
 }  // namespace

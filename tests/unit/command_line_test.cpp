@@ -88,6 +88,7 @@ TEST(CommandLine, FirstSwitchChoosesTheMode) {
     uint32_t owner;
   };
   const SaverMode kConfigure = SaverMode::kConfigure;
+  const SaverMode kOwned = SaverMode::kConfigureOwned;
   const SaverMode kFullScreen = SaverMode::kFullScreen;
   const SaverMode kPreview = SaverMode::kPreview;
   const SaverMode kPassword = SaverMode::kChangePassword;
@@ -112,11 +113,11 @@ TEST(CommandLine, FirstSwitchChoosesTheMode) {
       {"/p:600", kPreview, ":600", 0},  // the colon is not skipped: the number reads 0
       {"/p", kPreview, "", 0},
       {"/p\t600", kPreview, "\t600", 0},  // a tab is not a blank here
-      {"/c:600", kConfigure, "600", 600},
-      {"/C:12ab", kConfigure, "12ab", 12},
-      {"/c 600", kConfigure, " 600", 0},  // a number without ":" is not read
-      {"/c:", kConfigure, "", 0},
-      {"/c:abc", kConfigure, "abc", 0},
+      {"/c:600", kOwned, "600", 600},
+      {"/C:12ab", kOwned, "12ab", 12},
+      {"/c 600", kOwned, " 600", 0},  // a number without ":" is not read
+      {"/c:", kOwned, "", 0},
+      {"/c:abc", kOwned, "abc", 0},
       {"/a 600", kPassword, "600", 0},
       {"/A", kPassword, "", 0},
       {"/x", kRefused, "x", 0},
