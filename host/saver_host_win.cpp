@@ -24,6 +24,8 @@ constexpr uint32_t kMouseMoveLimit = 4;
 // the keystrokes that dismissed the password box must not reopen it.
 constexpr DWORD kVerifyQuietMs = 200;
 constexpr DWORD kNeverVerified = 0xFFFFFFFF;
+// The longest wait for a preview's parent to take a help request.
+constexpr UINT kForwardTimeoutMs = 1000;
 // WM_POWER's wParam when the system resumes after a critical suspension.
 constexpr WPARAM kPowerCriticalResume = 3;
 
@@ -57,6 +59,17 @@ void RestoreInputContext(HWND window) {
   if (immAssociateContext != nullptr && previousInputContext != nullptr) {
     immAssociateContext(window, previousInputContext);
   }
+}
+
+// Passes a help request on to the window the preview lives in, as a request about that
+// window. WM_HELP carries a pointer to its HELPINFO, which the system refuses to post:
+// it is handed over at once instead, while the pointer is valid, with a time limit so
+// that a parent that does not answer cannot hang the preview.
+void ForwardToParent(HWND parent, UINT message, LPARAM lParam) {
+  const WPARAM self = reinterpret_cast<WPARAM>(parent);
+  if (PostMessageA(parent, message, self, lParam)) return;
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(parent, message, self, lParam, SMTO_ABORTIFHUNG, kForwardTimeoutMs, &ignored);
 }
 
 uint32_t Distance(LONG a, LONG b) {
@@ -179,9 +192,7 @@ LRESULT CALLBACK HostClassProc(HWND window, UINT message, WPARAM wParam, LPARAM 
       if (previewMode) {
         // Help on the preview is help on the control panel page that shows it.
         const HWND parent = GetParent(window);
-        if (parent != nullptr && IsWindow(parent)) {
-          PostMessageA(parent, message, reinterpret_cast<WPARAM>(parent), lParam);
-        }
+        if (parent != nullptr && IsWindow(parent)) ForwardToParent(parent, message, lParam);
         return 1;
       }
       break;
