@@ -26,10 +26,7 @@ if(BUILD_TESTING)
   target_compile_options(unit_tests PRIVATE ${LUMERIN_WARNINGS} ${LUMERIN_SANITIZERS})
   gtest_discover_tests(unit_tests TEST_PREFIX "native." DISCOVERY_TIMEOUT 60)
 
-  # The tool's command-line contract, checked from outside, by Debian's interpreter: it
-  # has the pytest and Pillow that bootstrap installs, whatever python3 comes first on PATH.
-  find_program(LUMERIN_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH)
-  find_program(LUMERIN_PYTHON NAMES python3 REQUIRED)
+  # The tool's command-line contract, checked from outside.
   file(GLOB LUMERIN_TOOL_TESTS CONFIGURE_DEPENDS tests/tool/test_*.py)
   foreach(test ${LUMERIN_TOOL_TESTS})
     get_filename_component(stem ${test} NAME_WE)
