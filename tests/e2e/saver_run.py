@@ -24,15 +24,31 @@ def fixed_settings(entry, generation_from, generation_to, angle, time_out=50, **
     return values
 
 
+def focused_saver_window(display):
+    """The saver's X window once it exists and has the keyboard focus, else None.
+    Keys pressed before that would go elsewhere."""
+    windows = find_windows(display, FULL_SCREEN_TITLE)
+    if not windows:
+        return None
+    focus = display.xdotool("getwindowfocus", "-f").stdout.strip()
+    return focus.isdigit() and int(focus) in windows and int(focus)
+
+
+def wait_for_saver_window(wine, process, timeout=30):
+    """Waits until `process` (the saver or a program that starts it) shows the focused
+    full-screen window; fails when it ends first or nothing comes."""
+    found = wait_for(lambda: process.poll() is not None or focused_saver_window(wine.display),
+                     timeout)
+    assert found and process.poll() is None, \
+        f"no saver window (exit {process.poll()}): {wine.output(process)}"
+
+
 def start_full_screen(wine, *args, timeout=30):
     """Starts the full-screen saver with the pointer at (400, 300) and waits for its
     window. Returns the process."""
     wine.display.xdotool("mousemove", 400, 300)
     process = wine.start(SCR, *(args or ("/s",)))
-    found = wait_for(lambda: process.poll() is not None
-                     or find_windows(wine.display, FULL_SCREEN_TITLE), timeout)
-    assert found and process.poll() is None, \
-        f"no saver window (exit {process.poll()}): {wine.output(process)}"
+    wait_for_saver_window(wine, process, timeout)
     return process
 
 

@@ -3,8 +3,8 @@ starts which mode, and the exit codes of the lines that are refused."""
 
 import pytest
 
-from harness import SCR, driver, find_windows, wait_for, windows_path
-from saver_run import FULL_SCREEN_TITLE, fixed_settings, wait_exit
+from harness import SCR, driver, windows_path
+from saver_run import fixed_settings, wait_exit, wait_for_saver_window
 
 REFUSED = 255  # -1, as the exit status arrives
 
@@ -53,9 +53,7 @@ def test_switches_that_start_the_full_screen_saver(saver_prefix, tail):
     wine = saver_prefix
     wine.display.xdotool("mousemove", 400, 300)
     launcher = wine.start(driver("launch"), windows_path(SCR), tail)
-    shown = wait_for(lambda: launcher.poll() is not None
-                     or find_windows(wine.display, FULL_SCREEN_TITLE), 30)
-    assert shown and launcher.poll() is None, wine.output(launcher)
+    wait_for_saver_window(wine, launcher)
     wine.display.xdotool("key", "a")
     assert wait_exit(launcher) == 0
 
