@@ -72,3 +72,32 @@ def test_activation_loss_and_power_events(saver_prefix, message, wparam, closes)
     else:
         assert still_running_after(process, SETTLE_SECONDS)
         assert close_with_key(wine, process) == 0
+
+
+@pytest.fixture
+def win98(shared_wine):
+    shared_wine.set_windows_version("Lumerin.scr", "win98")
+    yield shared_wine
+    shared_wine.import_reg("[-HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\Lumerin.scr]\n")
+
+
+def test_on_95_98_without_a_password_the_first_key_closes(saver_prefix, win98):
+    process = start_full_screen(win98)
+    assert still_running_after(process, 0.3)
+    win98.display.xdotool("key", "a")
+    assert wait_exit(process) == 0
+
+
+@pytest.mark.parametrize("family", ["nt", "95_98"])
+def test_autoplay_query(saver_prefix, request, family):
+    # On the 95/98 family the saver answers "do not cancel" (no password in use) and
+    # closes; elsewhere it never registered the message and takes it as any other.
+    wine = request.getfixturevalue("win98") if family == "95_98" else saver_prefix
+    process = start_full_screen(wine)
+    status, out = wine.run(driver("poke"), "autoplay")
+    assert "result=0" in out, out
+    if family == "95_98":
+        assert wait_exit(process) == 0
+    else:
+        assert still_running_after(process, SETTLE_SECONDS)
+        assert close_with_key(wine, process) == 0
