@@ -94,6 +94,34 @@ def test_one_pixel_lines_leave_out_their_last_pixel(wine, display):
     assert close_with_key(wine, process) == 0
 
 
+def test_pens_have_the_users_line_width(wine, display):
+    wine.set_settings(fixed_settings(6, 0, 0, 0, LineWidth=3))
+    process = start_full_screen(wine)
+    pen1 = DISTINCT_COLOURS[1]
+    image = wait_for(lambda: (lambda i: i if pixel(i, 400, 552) == pen1 else None)(
+        display.screenshot()), timeout=15, interval=0.2)
+    assert image is not None
+    assert [pixel(image, 400, y) for y in range(549, 556)] == \
+        [BACKGROUND, BACKGROUND, pen1, pen1, pen1, BACKGROUND, BACKGROUND]
+    assert close_with_key(wine, process) == 0
+
+
+def test_a_repaint_leaves_the_class_background_until_the_next_drawing(wine, display):
+    # The erase fills the user's background, then the default handling erases once more
+    # with the class's black brush; the next drawing clears to the user's background.
+    wine.set_settings(fixed_settings(6, 0, 0, 0, time_out=30))
+    process = start_full_screen(wine)
+    assert wait_for(lambda: pixel(display.screenshot(), 400, 552) == DISTINCT_COLOURS[1],
+                    timeout=15, interval=0.2)
+    status, out = wine.run(driver("poke"), "redraw")
+    assert "redrawn=1" in out, out
+    assert wait_for(lambda: pixel(display.screenshot(), 400, 300) == 0x000000,
+                    timeout=2, interval=0.05)
+    assert wait_for(lambda: pixel(display.screenshot(), 400, 300) == BACKGROUND,
+                    timeout=10, interval=0.2)
+    assert close_with_key(wine, process) == 0
+
+
 def test_fixed_mode_repeats_its_generations(wine, display):
     # Generations 0 and 1 of "Island": 4 segments with pens 1 to 4, then 36 with all ten.
     wine.set_settings(fixed_settings(6, 0, 1, 0, time_out=8))

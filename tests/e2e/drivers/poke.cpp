@@ -1,6 +1,7 @@
 // Talks to a running full-screen saver from another process: reports its window and
 // sends or posts it single messages, printing what comes back.
-//   poke info | count | settext TEXT | autoplay | send MSG WPARAM LPARAM | post MSG WPARAM LPARAM
+//   poke info | count | settext TEXT | autoplay | redraw | send MSG WPARAM LPARAM
+//   poke post MSG WPARAM LPARAM
 // Numbers may be decimal or 0x-hexadecimal. Exit code 0 when the window was found.
 #include <windows.h>
 
@@ -58,6 +59,11 @@ int main(int argc, char** argv) {
     char title[64] = "";
     GetWindowTextA(window, title, sizeof title);
     std::printf("result=%ld\ntitle=%s\n", static_cast<long>(result), title);
+    return 0;
+  }
+  if (std::strcmp(command, "redraw") == 0) {  // invalidate and erase the whole window
+    std::printf("redrawn=%d\n",
+                RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE) ? 1 : 0);
     return 0;
   }
   if (std::strcmp(command, "autoplay") == 0) {
