@@ -19,7 +19,8 @@ constexpr DWORD kShowIntervalMs = 50;
 // or in a parent that is not shown) is drawn into all the same.
 constexpr DWORD kFirstPaintWaitMs = 1000;
 
-// Made by the window's thread before the thread starts, closed after it has ended.
+// Written by the window's thread only: the thread's handle from its start until it has
+// ended, and two events made once and kept for the life of the process.
 HANDLE drawingThread = nullptr;
 HANDLE stopEvent = nullptr;
 HANDLE paintedEvent = nullptr;
