@@ -217,12 +217,24 @@ TEST_F(Animation, FixedModeShowsItsGenerationsAgainAndAgain) {
   EXPECT_TRUE(platform.palettes.empty());  // the user's pens are kept
 }
 
-TEST_F(Animation, FixedModeWritesTheAngleIntoItsEntryOnly) {
+TEST_F(Animation, FixedModeWritesTheAngleIntoItsEntryOnceAndOnlyThere) {
+  // Changes the setting during the first drawing: the heading was taken before.
+  class AngleChanger : public RecordingPlatform {
+   public:
+    using RecordingPlatform::RecordingPlatform;
+    bool Draw() override {
+      headings.push_back(FractalCatalogue[13].startAngle);
+      Settings.Angle = 200;
+      return RecordingPlatform::Draw();
+    }
+    std::vector<int32_t> headings;
+  };
   Settings.NumFractal = 13;
   Settings.iterTo = 0;
   Settings.Angle = 0;  // "Shrub" then grows to the right
-  RecordingPlatform platform(3);
+  AngleChanger platform(3);
   RunFixedFractal(platform);
+  EXPECT_EQ(platform.headings, (std::vector<int32_t>{0, 0, 0}));
   EXPECT_EQ(FractalCatalogue[13].startAngle, 0);
   EXPECT_EQ(FractalCatalogue[15].startAngle, 90);
   EXPECT_EQ(FractalCatalogue[12].startAngle, 15);
