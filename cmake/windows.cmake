@@ -14,8 +14,17 @@ target_link_libraries(lumerin_win PUBLIC lumerin_core
 target_compile_options(lumerin_win PRIVATE ${LUMERIN_WARNINGS} ${LUMERIN_WIN_FLAGS})
 target_compile_definitions(lumerin_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
 
+# The resources take their captions, version record and manifest from the project's
+# version through these generated files.
+set(LUMERIN_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+configure_file(cmake/lumerin_version.h.in ${LUMERIN_GENERATED_DIR}/lumerin_version.h @ONLY)
+configure_file(res/lumerin.manifest.in ${LUMERIN_GENERATED_DIR}/lumerin.manifest @ONLY)
+file(GLOB LUMERIN_RESOURCES CONFIGURE_DEPENDS res/*.rc)
+file(GLOB LUMERIN_RESOURCE_FILES CONFIGURE_DEPENDS res/*.h res/*.ico)
+set_source_files_properties(${LUMERIN_RESOURCES} PROPERTIES OBJECT_DEPENDS
+  "${LUMERIN_RESOURCE_FILES};${LUMERIN_GENERATED_DIR}/lumerin_version.h;${LUMERIN_GENERATED_DIR}/lumerin.manifest")
+
 if(EXISTS ${PROJECT_SOURCE_DIR}/host/main_win.cpp)
-  file(GLOB LUMERIN_RESOURCES CONFIGURE_DEPENDS res/*.rc)
   add_executable(Lumerin WIN32 host/main_win.cpp ${LUMERIN_RESOURCES})
   set_target_properties(Lumerin PROPERTIES SUFFIX ".scr")
   target_link_libraries(Lumerin PRIVATE lumerin_win)
@@ -53,8 +62,10 @@ if(BUILD_TESTING)
 
   file(GLOB LUMERIN_WIN_TESTS CONFIGURE_DEPENDS tests/win/*_test.cpp)
   if(LUMERIN_WIN_TESTS)
-    add_executable(win_tests ${LUMERIN_WIN_TESTS})
-    target_link_libraries(win_tests PRIVATE lumerin_win GTest::gtest_main GTest::gmock)
+    # With the program's resources, so that the tests open the real dialog templates.
+    add_executable(win_tests ${LUMERIN_WIN_TESTS} ${LUMERIN_RESOURCES})
+    target_include_directories(win_tests PRIVATE ${PROJECT_SOURCE_DIR}/res ${LUMERIN_GENERATED_DIR})
+    target_link_libraries(win_tests PRIVATE lumerin_win version GTest::gtest_main GTest::gmock)
     target_compile_options(win_tests PRIVATE ${LUMERIN_WARNINGS})
     target_link_options(win_tests PRIVATE -static)
     add_test(NAME wine.win_tests COMMAND win_tests)
