@@ -68,6 +68,13 @@ if(BUILD_TESTING)
     target_link_libraries(win_tests PRIVATE lumerin_win version GTest::gtest_main GTest::gmock)
     target_compile_options(win_tests PRIVATE ${LUMERIN_WARNINGS})
     target_link_options(win_tests PRIVATE -static)
+    # Stand-in help viewer libraries that the help tests register and load.
+    foreach(viewer fake_viewer entryless_viewer)
+      add_library(${viewer} SHARED tests/win/viewers/${viewer}.cpp tests/win/viewers/${viewer}.def)
+      set_target_properties(${viewer} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+      target_link_options(${viewer} PRIVATE -static)
+      add_dependencies(win_tests ${viewer})
+    endforeach()
     add_test(NAME wine.win_tests COMMAND win_tests)
     # These tests own the settings key of the shared prefix while they run.
     set_tests_properties(wine.win_tests PROPERTIES RESOURCE_LOCK wine_registry)

@@ -47,8 +47,13 @@ bool FindHelpViewerPath(char (&path)[kHelpViewerPathSize]) {
   const LONG result =
       RegQueryValueExA(key, "", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);
   RegCloseKey(key);
-  // A stored text need not end in a zero: one that fills the buffer has no room for it.
-  if (result != ERROR_SUCCESS || size >= sizeof path) {
+  if (result != ERROR_SUCCESS || size > sizeof path) {
+    path[0] = '\0';
+    return false;
+  }
+  // The stored data need not end in a zero; without one it must leave room for it.
+  if (size > 0 && path[size - 1] == '\0') return true;
+  if (size == sizeof path) {
     path[0] = '\0';
     return false;
   }

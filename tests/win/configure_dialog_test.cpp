@@ -1,8 +1,11 @@
 // The configuration dialog's behaviour, driven the way a user's actions reach it: lists
 // picked, track bars moved, boxes clicked, swatches painted, OK and Cancel.
+// clang-format off
+#include <windows.h>  // before every other Windows header
+// clang-format on
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <cstring>
 #include <string>

@@ -1,9 +1,12 @@
 // The dialog templates as the program carries them: every control of the configuration
 // dialog and the About box in its place (dialog units, through MapDialogRect), with its
 // kind, styles, stored text and the tab order, read back from the created dialogs.
+// clang-format off
+#include <windows.h>  // before every other Windows header
+// clang-format on
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <string>
 #include <vector>

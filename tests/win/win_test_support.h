@@ -3,8 +3,9 @@
 // reading controls back. Test thread only.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <map>
