@@ -30,7 +30,7 @@ constexpr int kBranchStackSize = 10000;
 constexpr int kSegmentPauseMs = 5;
 constexpr int kMarginPercent = 6;
 
-extern Extent extent;                             // set by the measuring pass
+extern Extent extent;                              // set by the measuring pass
 extern BranchState BranchStack[kBranchStackSize];  // saved states, "[" .. "]"
 
 // The saver window's client size and the blank border kept on all four sides, written
@@ -39,11 +39,15 @@ extern int32_t clientWidth;
 extern int32_t clientHeight;
 extern int32_t margin;
 
-// Sets clientWidth, clientHeight and margin = width * kMarginPercent / 100.
+// Sets clientWidth, clientHeight and margin = width * kMarginPercent / 100. Sides are
+// brought into 0 .. kMaxClientSide, so that no pixel arithmetic can overflow.
+constexpr int32_t kMaxClientSide = 1 << 20;
 void SetDrawingArea(int32_t width, int32_t height);
 
 // Pass 0 measures (the surface is not used and may be null); any other pass draws onto
-// the surface. Returns false when the surface asked the drawing to stop.
+// the surface, starting with a Clear, using the extent the last measuring pass found.
+// Returns false when the surface asked the drawing to stop (or a drawing pass has no
+// surface), true otherwise.
 bool Render(int pass, DrawingSurface* surface);
 
 // The mapping of world points to the drawing area, using the current extent.

@@ -21,6 +21,13 @@ int RunHelp(const Args&);
 const Command kCommands[] = {
     {"list", RunList, "list                       the sixteen catalogue entries"},
     {"generate", RunGenerate, "generate ENTRY GEN [--length]  generation GEN (0 = axiom) of ENTRY"},
+    {"render", RunRender,
+     "render ENTRY GEN --size WxH [--angle DEG] [--ops] [--png FILE] [--svg FILE]\n"
+     "         [--palette 0-4] [--line-width N] [--background RRGGBB]\n"
+     "                             the drawing pass of generation GEN: its operations\n"
+     "                             (move X Y, line PEN X Y) and/or an image"},
+    {"gallery", RunGallery,
+     "gallery DIR                one PNG per entry, last offered generation"},
     {"help", RunHelp, "help                       this text"},
 };
 
@@ -78,6 +85,17 @@ int BuildGeneration(int entry, int generation) {
   return generation;
 }
 
+int BuildGenerationNoting(int entry, int generation, const char* action) {
+  const int built = BuildGeneration(entry, generation);
+  if (built < generation) {
+    std::fprintf(stderr,
+                 "lumerin: generation %d of entry %d does not fit in %zu symbols; "
+                 "%s generation %d\n",
+                 generation, entry, kStringCapacity - 1, action, built);
+  }
+  return built;
+}
+
 int RunList(const Args& args) {
   if (args.size() > 1) return UsageError("list takes no arguments");
   std::printf("%-5s %-24s %5s %6s %5s %6s\n", "entry", "title", "turn", "start", "gens", "slide");
@@ -96,7 +114,8 @@ int RunGenerate(const Args& args) {
   for (size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--length") {
       lengthOnly = true;
-    } else if (args[i].size() > 1 && args[i][0] == '-' && !(args[i][1] >= '0' && args[i][1] <= '9')) {
+    } else if (args[i].size() > 1 && args[i][0] == '-' &&
+               !(args[i][1] >= '0' && args[i][1] <= '9')) {
       return UsageError("unknown option '" + args[i] + "'");
     } else {
       words.push_back(args[i]);
@@ -105,13 +124,7 @@ int RunGenerate(const Args& args) {
   if (words.size() != 2) return UsageError("generate expects ENTRY GEN [--length]");
   words.insert(words.begin(), "generate");
   if (!ReadEntryAndGeneration(words, 1, &entry, &generation)) return kUsageError;
-  const int built = BuildGeneration(entry, generation);
-  if (built < generation) {
-    std::fprintf(stderr,
-                 "lumerin: generation %d of entry %d does not fit in %zu symbols; "
-                 "printing generation %d\n",
-                 generation, entry, kStringCapacity - 1, built);
-  }
+  BuildGenerationNoting(entry, generation, "printing");
   if (lengthOnly)
     std::printf("%zu\n", CurrentLength());
   else

@@ -21,5 +21,11 @@ bool ReadEntryAndGeneration(const Args& args, size_t first, int* entry, int* gen
 // actually built: smaller when the requested one would not fit.
 int BuildGeneration(int entry, int generation);
 
+// BuildGeneration, with a note on stderr when a smaller generation had to be built;
+// `action` says what the command does with it instead ("printing", "drawing").
+int BuildGenerationNoting(int entry, int generation, const char* action);
+
 int RunList(const Args& args);
 int RunGenerate(const Args& args);
+int RunRender(const Args& args);
+int RunGallery(const Args& args);

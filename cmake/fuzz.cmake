@@ -1,0 +1,21 @@
+# The fuzzing build (clang, libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer).
+# Every fuzz/*_fuzz.cpp becomes one fuzzer; ctest gives each a short run seeded with its
+# checked-in corpus (new inputs go to a scratch folder, never into the corpus).
+set(LUMERIN_FUZZ_SECONDS 20 CACHE STRING "Seconds each fuzzer runs under ctest")
+set(FUZZ_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+
+lumerin_core_library(lumerin_core_fuzz ${FUZZ_SANITIZERS} -fsanitize=fuzzer-no-link -O1 -g)
+
+file(GLOB LUMERIN_FUZZERS CONFIGURE_DEPENDS fuzz/*_fuzz.cpp)
+foreach(source ${LUMERIN_FUZZERS})
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} ${source})
+  target_link_libraries(${name} PRIVATE lumerin_core_fuzz)
+  target_compile_options(${name} PRIVATE ${LUMERIN_WARNINGS} ${FUZZ_SANITIZERS} -fsanitize=fuzzer -O1 -g)
+  target_link_options(${name} PRIVATE ${FUZZ_SANITIZERS} -fsanitize=fuzzer)
+  set(scratch ${CMAKE_BINARY_DIR}/scratch/${name})
+  file(MAKE_DIRECTORY ${scratch})
+  add_test(NAME fuzz.${name}
+    COMMAND ${name} -max_total_time=${LUMERIN_FUZZ_SECONDS} -timeout=20 -rss_limit_mb=4096
+            -print_final_stats=1 -artifact_prefix=${scratch}/ ${scratch} ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name})
+endforeach()

@@ -1,0 +1,57 @@
+#include "render/gdi_surface_win.h"
+
+#include "render/pens_win.h"
+
+GdiSurface::GdiSurface(HWND window, HBRUSH background, HANDLE stopEvent)
+    : window_(window),
+      background_(background),
+      stopEvent_(stopEvent),
+      // GetDC(NULL) is the whole screen's context: without a window, draw nothing.
+      dc_(window != nullptr ? GetDC(window) : nullptr) {}
+
+GdiSurface::~GdiSurface() { End(); }
+
+void GdiSurface::End() {
+  if (dc_ == nullptr) return;
+  // A pen still selected into a device context cannot be deleted: hand the context back
+  // with its own pen, so that DeletePens always succeeds afterwards.
+  if (originalPen_ != nullptr) SelectObject(dc_, originalPen_);
+  ReleaseDC(window_, dc_);
+  dc_ = nullptr;
+  originalPen_ = nullptr;
+}
+
+void GdiSurface::Clear() {
+  if (dc_ == nullptr) return;
+  RECT client;
+  if (GetClientRect(window_, &client)) FillRect(dc_, &client, background_);
+}
+
+void GdiSurface::MoveTo(int x, int y) {
+  if (dc_ != nullptr) MoveToEx(dc_, x, y, nullptr);
+}
+
+void GdiSurface::SelectPen(int pen) {
+  if (dc_ == nullptr || pen < 0 || pen >= kPaletteSize || pens[pen] == nullptr) return;
+  HGDIOBJ previous = SelectObject(dc_, pens[pen]);
+  if (originalPen_ == nullptr) originalPen_ = previous;
+}
+
+void GdiSurface::LineTo(int x, int y) {
+  if (dc_ != nullptr) ::LineTo(dc_, x, y);
+}
+
+bool GdiSurface::Pause(int milliseconds) {
+  if (stopEvent_ == nullptr) {
+    Sleep(static_cast<DWORD>(milliseconds));
+    return true;
+  }
+  // Signalled, or a handle that can no longer be waited on: either way, stop.
+  return WaitForSingleObject(stopEvent_, static_cast<DWORD>(milliseconds)) == WAIT_TIMEOUT;
+}
+
+bool Render(int pass, HWND window, HBRUSH background, HANDLE stopEvent) {
+  if (pass == 0) return Render(0, nullptr);
+  GdiSurface surface(window, background, stopEvent);
+  return Render(pass, &surface);
+}

@@ -1,0 +1,275 @@
+// lumerin render and lumerin gallery: the drawing pass of the renderer, printed as
+// operations or drawn into PNG and SVG images with cairo.
+#include <cairo-svg.h>
+#include <cairo.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "core/catalogue.h"
+#include "core/rewrite.h"
+#include "render/palette.h"
+#include "render/turtle.h"
+#include "settings/settings.h"
+#include "tools/tool.h"
+
+namespace {
+
+constexpr long kMaxImageSide = 8192;
+constexpr long kMaxLineWidth = 20;
+constexpr long kMaxAngle = 360;  // the range of the fixed mode's start heading setting
+constexpr int kGalleryWidth = 400;
+constexpr int kGalleryHeight = 300;
+constexpr int kGalleryLineWidth = 1;
+constexpr int kDefaultPalette = 1;  // what a first run loads
+constexpr int kDefaultLineWidth = 2;
+
+// Prints every operation of the drawing pass but the clear, one per line.
+class OpsSurface : public DrawingSurface {
+ public:
+  void Clear() override {}
+  void MoveTo(int x, int y) override { std::printf("move %d %d\n", x, y); }
+  void SelectPen(int pen) override { pen_ = pen; }
+  void LineTo(int x, int y) override { std::printf("line %d %d %d\n", pen_, x, y); }
+  bool Pause(int) override { return true; }
+
+ private:
+  int pen_ = 0;
+};
+
+// Draws as GDI would on the saver window: each segment in the colour of its pen, round
+// caps for wide pens, odd widths on pixel centres so that straight lines stay crisp.
+class CairoSurface : public DrawingSurface {
+ public:
+  CairoSurface(cairo_surface_t* target, int width, int height, int lineWidth, uint32_t background)
+      : cr_(cairo_create(target)),
+        width_(width),
+        height_(height),
+        lineWidth_(lineWidth),
+        background_(background) {
+    cairo_set_line_width(cr_, lineWidth_);
+    cairo_set_line_cap(cr_, lineWidth_ > 1 ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
+  }
+  ~CairoSurface() override { cairo_destroy(cr_); }
+  CairoSurface(const CairoSurface&) = delete;
+  CairoSurface& operator=(const CairoSurface&) = delete;
+
+  void Clear() override {
+    SetColor(background_);
+    cairo_rectangle(cr_, 0, 0, width_, height_);
+    cairo_fill(cr_);
+  }
+  void MoveTo(int x, int y) override {
+    x_ = x;
+    y_ = y;
+  }
+  void SelectPen(int pen) override { pen_ = pen; }
+  void LineTo(int x, int y) override {
+    const double offset = lineWidth_ % 2 == 1 ? 0.5 : 0.0;
+    SetColor(colors[pen_ % kPaletteSize]);
+    cairo_move_to(cr_, x_ + offset, y_ + offset);
+    cairo_line_to(cr_, x + offset, y + offset);
+    cairo_stroke(cr_);
+    x_ = x;
+    y_ = y;
+  }
+  bool Pause(int) override { return true; }
+
+ private:
+  void SetColor(uint32_t colorref) {
+    cairo_set_source_rgb(cr_, (colorref & 0xFF) / 255.0, (colorref >> 8 & 0xFF) / 255.0,
+                         (colorref >> 16 & 0xFF) / 255.0);
+  }
+
+  cairo_t* cr_;
+  int width_, height_, lineWidth_;
+  uint32_t background_;
+  int x_ = 0, y_ = 0, pen_ = 0;
+};
+
+struct RenderOptions {
+  int width = 800, height = 600;
+  bool hasAngle = false;
+  int angle = 0;
+  bool ops = false;
+  std::string png, svg;
+  int palette = kDefaultPalette;
+  int lineWidth = kDefaultLineWidth;
+  uint32_t background = 0;  // COLORREF
+};
+
+bool ReadSize(const std::string& text, int* width, int* height) {
+  const size_t x = text.find('x');
+  long w = 0, h = 0;
+  if (x == std::string::npos || !ReadNumber(text.substr(0, x), kMaxImageSide, &w) ||
+      !ReadNumber(text.substr(x + 1), kMaxImageSide, &h) || w < 1 || h < 1)
+    return false;
+  *width = static_cast<int>(w);
+  *height = static_cast<int>(h);
+  return true;
+}
+
+// RRGGBB as written on the web, turned into a COLORREF (red in the low byte).
+bool ReadColor(const std::string& text, uint32_t* colorref) {
+  if (text.size() != 6) return false;
+  uint32_t rgb = 0;
+  for (char c : text) {
+    int digit;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else
+      return false;
+    rgb = rgb << 4 | static_cast<uint32_t>(digit);
+  }
+  *colorref = (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
+  return true;
+}
+
+// Both passes over CurrentString, as the drawing thread makes them.
+void DrawCurrent(DrawingSurface* surface) {
+  Render(0, nullptr);
+  Render(1, surface);
+}
+
+// Draws CurrentString into an image file; false (with a message) if it cannot be written.
+bool WriteImage(const RenderOptions& o, const std::string& path, bool svg) {
+  cairo_surface_t* target = svg ? cairo_svg_surface_create(path.c_str(), o.width, o.height)
+                                : cairo_image_surface_create(CAIRO_FORMAT_RGB24, o.width, o.height);
+  bool ok = cairo_surface_status(target) == CAIRO_STATUS_SUCCESS;
+  if (ok) {
+    CairoSurface surface(target, o.width, o.height, o.lineWidth, o.background);
+    DrawCurrent(&surface);
+  }
+  if (ok && !svg) ok = cairo_surface_write_to_png(target, path.c_str()) == CAIRO_STATUS_SUCCESS;
+  cairo_surface_finish(target);
+  if (ok) ok = cairo_surface_status(target) == CAIRO_STATUS_SUCCESS;
+  cairo_surface_destroy(target);
+  if (!ok) std::fprintf(stderr, "lumerin: cannot write '%s'\n", path.c_str());
+  return ok;
+}
+
+// Loads what the saver would use for the colours and the pens' width.
+void ApplyLook(const RenderOptions& o) {
+  ApplyPalette(o.palette);
+  Settings.LineWidth = o.lineWidth;
+  SetDrawingArea(o.width, o.height);
+}
+
+std::string FileStem(int entry) {
+  std::string stem = std::to_string(entry / 10) + std::to_string(entry % 10) + "-";
+  bool dash = false;
+  for (const char* c = FractalCatalogue[entry].title; *c; ++c) {
+    const char ch = *c;
+    const bool alnum = (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9');
+    if (ch >= 'A' && ch <= 'Z') {
+      stem += static_cast<char>(ch - 'A' + 'a');
+      dash = false;
+    } else if (alnum) {
+      stem += ch;
+      dash = false;
+    } else if (!dash) {
+      stem += '-';
+      dash = true;
+    }
+  }
+  while (stem.back() == '-') stem.pop_back();
+  return stem;
+}
+
+}  // namespace
+
+int RunRender(const Args& args) {
+  RenderOptions o;
+  Args words;
+  bool sizeGiven = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    long value = 0;
+    if (a == "--ops") {
+      o.ops = true;
+    } else if (a == "--size" || a == "--angle" || a == "--png" || a == "--svg" ||
+               a == "--palette" || a == "--line-width" || a == "--background") {
+      if (!hasValue) return UsageError(a + " needs a value");
+      const std::string& v = args[++i];
+      if (a == "--size") {
+        if (!ReadSize(v, &o.width, &o.height))
+          return UsageError("bad size '" + v + "' (expected WxH, each 1 to 8192)");
+        sizeGiven = true;
+      } else if (a == "--angle") {
+        if (!ReadNumber(v, kMaxAngle, &value))
+          return UsageError("bad angle '" + v + "' (expected 0 to 360)");
+        o.hasAngle = true;
+        o.angle = static_cast<int>(value);
+      } else if (a == "--png") {
+        o.png = v;
+      } else if (a == "--svg") {
+        o.svg = v;
+      } else if (a == "--palette") {
+        if (!ReadNumber(v, kPaletteCount - 1, &value))
+          return UsageError("bad palette '" + v + "' (expected 0 to 4)");
+        o.palette = static_cast<int>(value);
+      } else if (a == "--line-width") {
+        if (!ReadNumber(v, kMaxLineWidth, &value) || value < 1)
+          return UsageError("bad line width '" + v + "' (expected 1 to 20)");
+        o.lineWidth = static_cast<int>(value);
+      } else if (!ReadColor(v, &o.background)) {
+        return UsageError("bad background '" + v + "' (expected RRGGBB)");
+      }
+    } else if (a.size() > 1 && a[0] == '-') {
+      return UsageError("unknown option '" + a + "'");
+    } else {
+      words.push_back(a);
+    }
+  }
+  if (words.size() != 2)
+    return UsageError("render expects ENTRY GEN --size WxH and --ops, --png FILE or --svg FILE");
+  if (!sizeGiven) return UsageError("render needs --size WxH");
+  if (!o.ops && o.png.empty() && o.svg.empty())
+    return UsageError("render needs --ops, --png FILE or --svg FILE");
+  words.insert(words.begin(), "render");
+  int entry = 0, generation = 0;
+  if (!ReadEntryAndGeneration(words, 1, &entry, &generation)) return kUsageError;
+
+  ResetCatalogue();
+  if (o.hasAngle) SetStartAngle(entry, o.angle);
+  BuildGenerationNoting(entry, generation, "drawing");
+  ApplyLook(o);
+  if (o.ops) {
+    OpsSurface surface;
+    DrawCurrent(&surface);
+  }
+  if (!o.png.empty() && !WriteImage(o, o.png, false)) return 1;
+  if (!o.svg.empty() && !WriteImage(o, o.svg, true)) return 1;
+  return 0;
+}
+
+int RunGallery(const Args& args) {
+  if (args.size() != 2) return UsageError("gallery expects DIR");
+  const std::filesystem::path dir = args[1];
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);
+  if (error) {
+    std::fprintf(stderr, "lumerin: cannot create '%s': %s\n", dir.c_str(), error.message().c_str());
+    return 1;
+  }
+  RenderOptions o;
+  o.width = kGalleryWidth;
+  o.height = kGalleryHeight;
+  o.lineWidth = kGalleryLineWidth;
+  ResetCatalogue();
+  ApplyLook(o);
+  for (int entry = 0; entry < kFractalCount; ++entry) {
+    BuildGeneration(entry, FractalCatalogue[entry].maxIter - 1);
+    const std::string path = (dir / (FileStem(entry) + ".png")).string();
+    if (!WriteImage(o, path, false)) return 1;
+    std::printf("%s\n", path.c_str());
+  }
+  return 0;
+}
