@@ -33,6 +33,18 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/host/main_win.cpp)
   target_include_directories(Lumerin PRIVATE ${PROJECT_SOURCE_DIR}/res ${CMAKE_BINARY_DIR}/generated)
 endif()
 
+# The help file Lumerin.chm, compiled from help/ and the gallery pictures.
+find_program(LUMERIN_CHMCMD chmcmd REQUIRED)
+file(GLOB LUMERIN_HELP_SOURCES CONFIGURE_DEPENDS help/*)
+file(GLOB LUMERIN_GALLERY CONFIGURE_DEPENDS docs/gallery/*.png)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/Lumerin.chm
+  COMMAND ${CMAKE_COMMAND} -E env CHMCMD=${LUMERIN_CHMCMD}
+    ${PROJECT_SOURCE_DIR}/scripts/build-help ${PROJECT_SOURCE_DIR}/help
+    ${PROJECT_SOURCE_DIR}/docs/gallery ${CMAKE_BINARY_DIR}/help ${CMAKE_BINARY_DIR}/Lumerin.chm
+  DEPENDS ${PROJECT_SOURCE_DIR}/scripts/build-help ${LUMERIN_HELP_SOURCES} ${LUMERIN_GALLERY}
+  COMMENT "Compiling the help file")
+add_custom_target(help_file ALL DEPENDS ${CMAKE_BINARY_DIR}/Lumerin.chm)
+
 # A booted 32-bit Wine prefix with fonts, made once per build tree; tests copy or share it.
 set(LUMERIN_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 add_custom_command(OUTPUT ${LUMERIN_WINE_PREFIX}/.lumerin-ready
@@ -79,6 +91,11 @@ if(BUILD_TESTING)
     # These tests own the settings key of the shared prefix while they run.
     set_tests_properties(wine.win_tests PROPERTIES RESOURCE_LOCK wine_registry)
   endif()
+
+  # The help file as built, checked against its sources and the gallery.
+  add_test(NAME help.file COMMAND ${LUMERIN_PYTHON} -m pytest -q -p no:cacheprovider
+    ${PROJECT_SOURCE_DIR}/tests/help/test_help_file.py)
+  set_tests_properties(help.file PROPERTIES ENVIRONMENT "LUMERIN_CHM=${CMAKE_BINARY_DIR}/Lumerin.chm")
 
   if(EXISTS ${PROJECT_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
     add_subdirectory(tests/e2e)
