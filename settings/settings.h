@@ -26,3 +26,33 @@ extern uint32_t (&colors)[10];
 
 constexpr const char* kSettingsKeyPath = "Software\\Veltrona\\Lumerin";
 constexpr int kSettingsValueCount = 19;
+
+// The ranges the rest of the program relies on (the dialog's controls offer exactly these).
+constexpr int32_t kTimeOutMaxTenths = 50;
+constexpr int32_t kLineWidthMinPixels = 1;
+constexpr int32_t kLineWidthMaxPixels = 5;
+constexpr int32_t kAngleMaxDegrees = 360;
+
+// The registry value names, in the order of the record's fields. Every read and write of
+// the key goes through the values in this order.
+extern const char* const kSettingsValueNames[kSettingsValueCount];
+
+// Field `index` of a record, in the order of kSettingsValueNames, as its 32 raw bits.
+// An index outside 0 .. 18 reads 0 and writes nothing.
+uint32_t GetSettingsField(const SettingsRecord& record, int index);
+void SetSettingsField(SettingsRecord& record, int index, uint32_t value);
+
+// The first-run configuration: fractal 13 in the slideshow, palette 1, a 2-second pause,
+// 2-pixel pens, generations 0 .. 4, heading 0, black background.
+void SetDefaultSettings();
+
+// Brings every field of Settings into the range the rest of the program relies on:
+// NumFractal, CurPalette, TimeOut and LineWidth are clamped to their nearest end;
+// DefaultMode becomes 0 or 1 (any non-zero value already meant the slideshow); Angle is
+// a heading, so a value outside 0 .. 360 is reduced modulo 360 and keeps its direction;
+// iterTo is clamped to 0 .. maxIter - 1 of the (clamped) entry and iterFrom to
+// 0 .. iterTo; colours lose their high byte, which would turn them into palette indexes.
+void SanitizeSettings();
+
+// Puts every field back to 0, as at process start (tests only).
+void ResetSettings();

@@ -86,7 +86,7 @@ class Wine:
 
     def env(self, extra=None):
         env = {**os.environ, "WINEPREFIX": str(self.prefix), "WINEDEBUG": "-all",
-               "WINEDLLOVERRIDES": "mscoree,mshtml=", **self.display.env()}
+               "WINEDLLOVERRIDES": "mscoree,mshtml=;winedbg.exe=d", **self.display.env()}
         env.update(extra or {})
         return env
 
