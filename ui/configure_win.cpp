@@ -22,38 +22,14 @@ constexpr int kPauseMin = 0, kPauseMax = 50;
 constexpr int kWidthMin = 1, kWidthMax = 5;
 constexpr int kAngleMin = 0, kAngleMax = 360;
 
-// The controls of the settings that the slideshow picks by itself or does not use.
-constexpr int kFixedFractalGroup[] = {
-    IDC_FRACTAL_LABEL,
-    IDC_FRACTAL_LIST,
-    IDC_PALETTE_LABEL,
-    IDC_PALETTE_LIST,
-    IDC_FROM_LABEL,
-    IDC_ITER_FROM,
-    IDC_TO_LABEL,
-    IDC_ITER_TO,
-    IDC_ANGLE_GROUP,
-    IDC_ANGLE_TRACK,
-    IDC_ANGLE_LABEL,
-    IDC_ANGLE_VALUE,
-    IDC_ANGLE_UNIT,
-    IDC_WIDTH_GROUP,
-    IDC_WIDTH_LABEL,
-    IDC_WIDTH_VALUE,
-    IDC_WIDTH_UNIT,
-    IDC_WIDTH_TRACK,
-    IDC_COLOUR_GROUP,
-    103,
-    104,
-    105,
-    106,
-    107,
-    108,
-    109,
-    110,
-    111,
-    112,
-};
+// The controls of the settings that the slideshow picks by itself or does not use,
+// besides the ten colour swatches: fractal, palette list, iteration range, angle, line
+// width, and the colour group's frame.
+constexpr int kFixedFractalControls[] = {
+    IDC_FRACTAL_LABEL, IDC_FRACTAL_LIST, IDC_PALETTE_LABEL, IDC_PALETTE_LIST, IDC_FROM_LABEL,
+    IDC_ITER_FROM,     IDC_TO_LABEL,     IDC_ITER_TO,       IDC_ANGLE_GROUP,  IDC_ANGLE_TRACK,
+    IDC_ANGLE_LABEL,   IDC_ANGLE_VALUE,  IDC_ANGLE_UNIT,    IDC_WIDTH_GROUP,  IDC_WIDTH_LABEL,
+    IDC_WIDTH_VALUE,   IDC_WIDTH_UNIT,   IDC_WIDTH_TRACK,   IDC_COLOUR_GROUP};
 
 LRESULT Send(HWND dialog, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
   return SendDlgItemMessageA(dialog, id, message, wParam, lParam);
@@ -109,7 +85,8 @@ void FillIterationLists(HWND dialog) {
 }
 
 void EnableFixedFractalGroup(HWND dialog, bool enable) {
-  for (int id : kFixedFractalGroup) EnableWindow(GetDlgItem(dialog, id), enable ? TRUE : FALSE);
+  for (int id : kFixedFractalControls) EnableWindow(GetDlgItem(dialog, id), enable);
+  for (int id = IDC_COLOR0; id <= IDC_COLOR9; ++id) EnableWindow(GetDlgItem(dialog, id), enable);
 }
 
 uint32_t* SwatchColour(int id) {
