@@ -20,7 +20,7 @@ def _generated(name):
 
 
 def title():
-    """The configuration dialog's caption, e.g. Lumerin v1.1."""
+    """The configuration dialog's caption: "Lumerin v" and the version."""
     return _generated("LUMERIN_TITLE")
 
 
