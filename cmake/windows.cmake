@@ -40,7 +40,7 @@ file(GLOB LUMERIN_GALLERY CONFIGURE_DEPENDS docs/gallery/*.png)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/Lumerin.chm
   COMMAND ${CMAKE_COMMAND} -E env CHMCMD=${LUMERIN_CHMCMD}
     ${PROJECT_SOURCE_DIR}/scripts/build-help ${PROJECT_SOURCE_DIR}/help
-    ${PROJECT_SOURCE_DIR}/docs/gallery ${CMAKE_BINARY_DIR}/help ${CMAKE_BINARY_DIR}/Lumerin.chm
+    ${PROJECT_SOURCE_DIR}/docs/gallery ${CMAKE_BINARY_DIR}/help-stage ${CMAKE_BINARY_DIR}/Lumerin.chm
   DEPENDS ${PROJECT_SOURCE_DIR}/scripts/build-help ${LUMERIN_HELP_SOURCES} ${LUMERIN_GALLERY}
   COMMENT "Compiling the help file")
 add_custom_target(help_file ALL DEPENDS ${CMAKE_BINARY_DIR}/Lumerin.chm)
