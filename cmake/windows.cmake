@@ -1,6 +1,8 @@
 # The 32-bit Windows build: Lumerin.scr (static, system DLLs only), the same unit tests
 # as the native build plus the Windows-layer tests, all run under Wine by ctest.
-set(LUMERIN_WIN_FLAGS -Os -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti)
+# No -fdata-sections: with it this compiler puts zero-filled arrays such as the two
+# 1,000,000-byte generation buffers into initialised data, 2 MB of zeros in the file.
+set(LUMERIN_WIN_FLAGS -Os -ffunction-sections -fno-exceptions -fno-rtti)
 
 lumerin_core_library(lumerin_core ${LUMERIN_WIN_FLAGS})
 
@@ -14,8 +16,17 @@ target_link_libraries(lumerin_win PUBLIC lumerin_core
 target_compile_options(lumerin_win PRIVATE ${LUMERIN_WARNINGS} ${LUMERIN_WIN_FLAGS})
 target_compile_definitions(lumerin_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
 
+# The resources take their captions, version record and manifest from the project's
+# version through these generated files.
+set(LUMERIN_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+configure_file(cmake/lumerin_version.h.in ${LUMERIN_GENERATED_DIR}/lumerin_version.h @ONLY)
+configure_file(res/lumerin.manifest.in ${LUMERIN_GENERATED_DIR}/lumerin.manifest @ONLY)
+file(GLOB LUMERIN_RESOURCES CONFIGURE_DEPENDS res/*.rc)
+file(GLOB LUMERIN_RESOURCE_FILES CONFIGURE_DEPENDS res/*.h res/*.ico)
+set_source_files_properties(${LUMERIN_RESOURCES} PROPERTIES OBJECT_DEPENDS
+  "${LUMERIN_RESOURCE_FILES};${LUMERIN_GENERATED_DIR}/lumerin_version.h;${LUMERIN_GENERATED_DIR}/lumerin.manifest")
+
 if(EXISTS ${PROJECT_SOURCE_DIR}/host/main_win.cpp)
-  file(GLOB LUMERIN_RESOURCES CONFIGURE_DEPENDS res/*.rc)
   add_executable(Lumerin WIN32 host/main_win.cpp ${LUMERIN_RESOURCES})
   set_target_properties(Lumerin PROPERTIES SUFFIX ".scr")
   target_link_libraries(Lumerin PRIVATE lumerin_win)
@@ -23,6 +34,18 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/host/main_win.cpp)
   target_link_options(Lumerin PRIVATE -static -s -Wl,--gc-sections)
   target_include_directories(Lumerin PRIVATE ${PROJECT_SOURCE_DIR}/res ${CMAKE_BINARY_DIR}/generated)
 endif()
+
+# The help file Lumerin.chm, compiled from help/ and the gallery pictures.
+find_program(LUMERIN_CHMCMD chmcmd REQUIRED)
+file(GLOB LUMERIN_HELP_SOURCES CONFIGURE_DEPENDS help/*)
+file(GLOB LUMERIN_GALLERY CONFIGURE_DEPENDS docs/gallery/*.png)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/Lumerin.chm
+  COMMAND ${CMAKE_COMMAND} -E env CHMCMD=${LUMERIN_CHMCMD}
+    ${PROJECT_SOURCE_DIR}/scripts/build-help ${PROJECT_SOURCE_DIR}/help
+    ${PROJECT_SOURCE_DIR}/docs/gallery ${CMAKE_BINARY_DIR}/help-stage ${CMAKE_BINARY_DIR}/Lumerin.chm
+  DEPENDS ${PROJECT_SOURCE_DIR}/scripts/build-help ${LUMERIN_HELP_SOURCES} ${LUMERIN_GALLERY}
+  COMMENT "Compiling the help file")
+add_custom_target(help_file ALL DEPENDS ${CMAKE_BINARY_DIR}/Lumerin.chm)
 
 # A booted 32-bit Wine prefix with fonts, made once per build tree; tests copy or share it.
 set(LUMERIN_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
@@ -56,14 +79,28 @@ if(BUILD_TESTING)
 
   file(GLOB LUMERIN_WIN_TESTS CONFIGURE_DEPENDS tests/win/*_test.cpp)
   if(LUMERIN_WIN_TESTS)
-    add_executable(win_tests ${LUMERIN_WIN_TESTS})
-    target_link_libraries(win_tests PRIVATE lumerin_win GTest::gtest_main GTest::gmock)
+    # With the program's resources, so that the tests open the real dialog templates.
+    add_executable(win_tests ${LUMERIN_WIN_TESTS} ${LUMERIN_RESOURCES})
+    target_include_directories(win_tests PRIVATE ${PROJECT_SOURCE_DIR}/res ${LUMERIN_GENERATED_DIR})
+    target_link_libraries(win_tests PRIVATE lumerin_win version GTest::gtest_main GTest::gmock)
     target_compile_options(win_tests PRIVATE ${LUMERIN_WARNINGS})
     target_link_options(win_tests PRIVATE -static)
+    # Stand-in help viewer libraries that the help tests register and load.
+    foreach(viewer fake_viewer entryless_viewer)
+      add_library(${viewer} SHARED tests/win/viewers/${viewer}.cpp tests/win/viewers/${viewer}.def)
+      set_target_properties(${viewer} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+      target_link_options(${viewer} PRIVATE -static)
+      add_dependencies(win_tests ${viewer})
+    endforeach()
     add_test(NAME wine.win_tests COMMAND win_tests)
     # These tests own the settings key of the shared prefix while they run.
     set_tests_properties(wine.win_tests PROPERTIES RESOURCE_LOCK wine_registry)
   endif()
+
+  # The help file as built, checked against its sources and the gallery.
+  add_test(NAME help.file COMMAND ${LUMERIN_PYTHON} -m pytest -q -p no:cacheprovider
+    ${PROJECT_SOURCE_DIR}/tests/help/test_help_file.py)
+  set_tests_properties(help.file PROPERTIES ENVIRONMENT "LUMERIN_CHM=${CMAKE_BINARY_DIR}/Lumerin.chm")
 
   if(EXISTS ${PROJECT_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
     add_subdirectory(tests/e2e)

@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+// The colour chooser's sixteen custom colours, shared by every swatch's chooser for the
+// life of the process and never saved; black at start.
+extern COLORREF customColours[16];
+
 // Makes sure the common-control classes the dialog uses exist; returns TRUE to go on.
 BOOL RegisterConfigureClasses(HINSTANCE instance);
 

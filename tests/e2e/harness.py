@@ -25,6 +25,11 @@ def driver(name):
     return DRIVERS / f"{name}.exe"
 
 
+def windows_path(path):
+    """A Unix path as Wine's programs see it, on drive Z:."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
 class Display:
     """A private Xvfb, started with -displayfd so that it picks a free number."""
 
@@ -158,6 +163,22 @@ class Wine:
         self.import_reg(f"[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\{program}]\n"
                         f'"Version"="{version}"\n')
 
+    def running(self, name):
+        """Pids of this prefix's processes whose command line contains `name`."""
+        pids = []
+        marker = f"WINEPREFIX={self.prefix}".encode()
+        for entry in Path("/proc").iterdir():
+            if not entry.name.isdigit():
+                continue
+            try:
+                cmdline = (entry / "cmdline").read_bytes()
+                environ = (entry / "environ").read_bytes()
+            except OSError:
+                continue
+            if name.encode() in cmdline and marker in environ.split(b"\0"):
+                pids.append(int(entry.name))
+        return pids
+
     def close(self):
         for process in self.processes:
             if process.poll() is None:
@@ -184,6 +205,12 @@ def find_windows(display, name):
     """X window ids whose title is exactly `name`."""
     result = display.xdotool("search", "--name", f"^{re.escape(name)}$")
     return [int(w) for w in result.stdout.split()]
+
+
+def cpu_seconds(pid):
+    """User plus system CPU time a process has used so far, in seconds."""
+    fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def pixel_colour(image, x, y):

@@ -1,0 +1,71 @@
+#include "saver/animation.h"
+
+#include <cstring>
+
+#include "core/catalogue.h"
+#include "core/rewrite.h"
+#include "saver/random.h"
+#include "settings/settings.h"
+
+namespace {
+
+// The slideshow never picks the last catalogue entry, the widest pen or the last palette.
+constexpr int32_t kSlideshowEntries = 15;
+constexpr int32_t kSlideshowWidths = 4;
+constexpr int32_t kSlideshowPalettes = 4;
+constexpr int32_t kDiscardedDraw = 100;
+constexpr uint32_t kMsPerTimeOutUnit = 100;
+
+}  // namespace
+
+uint32_t PauseAfterDrawingMs() {
+  const uint32_t pause =
+      Settings.TimeOut > 0 ? static_cast<uint32_t>(Settings.TimeOut) * kMsPerTimeOutUnit : 0;
+  // Without an F the drawing pass only clears the window and never pauses: with no
+  // pause after it either, the thread would clear the window as fast as it can.
+  if (pause < kEmptyFigurePauseMs && std::memchr(CurrentString, 'F', CurrentLength()) == nullptr) {
+    return kEmptyFigurePauseMs;
+  }
+  return pause;
+}
+
+bool RunSlideshowCycle(AnimationPlatform& platform) {
+  RandomValue(0);
+  // A seed of 1, 10, 100... makes the first value n itself: it is drawn and dropped.
+  RandomValue(kDiscardedDraw);
+  Settings.NumFractal = RandomValue(kSlideshowEntries);
+  Settings.LineWidth = RandomValue(kSlideshowWidths) + 1;
+  platform.RebuildPens(RandomValue(kSlideshowPalettes));
+
+  const int32_t steps = FractalEntry(Settings.NumFractal).slideIter;
+  for (int32_t i = 0; i < steps; ++i) Rewrite();
+  const bool going = platform.Draw() && platform.Wait(PauseAfterDrawingMs());
+  ResetCurrentString();
+  return going;
+}
+
+void RunSlideshow(AnimationPlatform& platform) {
+  while (RunSlideshowCycle(platform)) {
+  }
+}
+
+void RunFixedFractal(AnimationPlatform& platform) {
+  SetStartAngle(Settings.NumFractal, Settings.Angle);
+  for (;;) {
+    if (Settings.iterFrom > Settings.iterTo) {
+      // Nothing to draw: keep the background, but never spin.
+      if (!platform.Wait(kIdleWaitMs)) return;
+      continue;
+    }
+    for (int32_t i = 0; i < Settings.iterFrom; ++i) Rewrite();
+    // 64 bits, so that an iterTo at the top of the range cannot overflow the counter.
+    for (int64_t g = Settings.iterFrom; g <= Settings.iterTo; ++g) {
+      Rewrite();
+      if (!platform.Draw() || !platform.Wait(PauseAfterDrawingMs())) {
+        ResetCurrentString();
+        return;
+      }
+    }
+    ResetCurrentString();
+  }
+}

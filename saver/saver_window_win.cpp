@@ -1,0 +1,62 @@
+#include "saver/saver_window_win.h"
+
+#include "host/saver_host_win.h"
+#include "render/pens_win.h"
+#include "saver/drawing_thread_win.h"
+#include "settings/settings.h"
+#include "settings/settings_win.h"
+
+HBRUSH backgroundBrush = nullptr;
+
+namespace {
+
+void OnCreate(HWND window) {
+  LoadSettings();
+  CreatePens();
+  backgroundBrush = CreateSolidBrush(Settings.Background);
+  StartDrawingThread(window);
+}
+
+void OnEraseBackground(HWND window) {
+  // A device context and rectangle of this thread's own, never the drawing thread's.
+  const HDC dc = GetDC(window);
+  if (dc == nullptr) return;
+  RECT client;
+  if (GetClientRect(window, &client)) FillRect(dc, &client, backgroundBrush);
+  ReleaseDC(window, dc);
+}
+
+void OnDestroy() {
+  // The pens and the brush may be deleted only once the thread can no longer draw with
+  // them; a thread that does not end in time keeps them until the process ends.
+  if (!StopDrawingThread(kDrawingStopWaitMs)) return;
+  DeletePens();
+  if (backgroundBrush != nullptr) {
+    DeleteObject(backgroundBrush);
+    backgroundBrush = nullptr;
+  }
+}
+
+}  // namespace
+
+LRESULT SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      OnCreate(window);
+      return 0;  // creation always goes on, whatever failed
+    case WM_ERASEBKGND:
+      OnEraseBackground(window);
+      break;
+    case WM_PAINT: {
+      const LRESULT result = HostDefaultProc(window, message, wParam, lParam);
+      NoteWindowPainted();
+      return result;
+    }
+    case WM_DESTROY:
+      OnDestroy();
+      break;
+    default:
+      break;
+  }
+  return HostDefaultProc(window, message, wParam, lParam);
+}

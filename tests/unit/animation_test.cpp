@@ -1,0 +1,302 @@
+#include "saver/animation.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/catalogue.h"
+#include "core/rewrite.h"
+#include "saver/random.h"
+#include "settings/settings.h"
+
+namespace {
+
+uint32_t tickCounter = 0;
+uint32_t tickStep = 1;
+// A tick count that moves on by tickStep at every reseed.
+uint32_t SteppingTicks() { return tickCounter += tickStep; }
+
+// Records what the loops ask of the platform and stops them after a number of drawings.
+class RecordingPlatform : public AnimationPlatform {
+ public:
+  struct Drawing {
+    int32_t entry;
+    int32_t lineWidth;
+    int32_t palette;  // of the last RebuildPens, -1 when none
+    std::string text;
+  };
+
+  explicit RecordingPlatform(int drawingsBeforeStop) : drawingsLeft_(drawingsBeforeStop) {}
+
+  void RebuildPens(int32_t palette) override { palettes.push_back(palette); }
+  bool Draw() override {
+    drawings.push_back({Settings.NumFractal, Settings.LineWidth,
+                        palettes.empty() ? -1 : palettes.back(), CurrentString});
+    return --drawingsLeft_ > 0 || !stopInDraw;
+  }
+  bool Wait(uint32_t milliseconds) override {
+    waits.push_back(milliseconds);
+    if (stopInWait >= 0 && static_cast<int>(waits.size()) >= stopInWait) return false;
+    return drawingsLeft_ > 0;
+  }
+
+  std::vector<int32_t> palettes;
+  std::vector<Drawing> drawings;
+  std::vector<uint32_t> waits;
+  bool stopInDraw = false;  // report the stop from Draw instead of the following Wait
+  int stopInWait = -1;      // report the stop from this Wait call (1-based)
+
+ private:
+  int drawingsLeft_;
+};
+
+// Generation `generation` of `entry`, built apart from the loops.
+std::string Generation(int32_t entry, int generation) {
+  const int32_t saved = Settings.NumFractal;
+  Settings.NumFractal = entry;
+  ResetCurrentString();
+  for (int i = 0; i <= generation; ++i) Rewrite();
+  std::string text = CurrentString;
+  ResetCurrentString();
+  Settings.NumFractal = saved;
+  return text;
+}
+
+class Animation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedSource_ = randomTickSource;
+    randomTickSource = SteppingTicks;
+    tickCounter = 0;
+    tickStep = 1;
+    randomState = 0.0;
+    std::memset(&Settings, 0, sizeof Settings);
+    ResetCatalogue();
+    ResetCurrentString();
+  }
+  void TearDown() override {
+    randomTickSource = savedSource_;
+    randomState = 0.0;
+    std::memset(&Settings, 0, sizeof Settings);
+    ResetCatalogue();
+    ResetCurrentString();
+  }
+
+ private:
+  uint32_t (*savedSource_)() = nullptr;
+};
+
+TEST_F(Animation, SlideshowPicksOnlyTheFirstFifteenEntriesFourWidthsAndFourPalettes) {
+  Settings.DefaultMode = 1;
+  Settings.CurPalette = 4;
+  tickStep = 7919;  // spreads the seeds over many magnitudes
+  RecordingPlatform platform(400);
+  RunSlideshow(platform);
+
+  ASSERT_EQ(platform.drawings.size(), 400u);
+  std::set<int32_t> entries, widths, palettes;
+  for (const auto& d : platform.drawings) {
+    entries.insert(d.entry);
+    widths.insert(d.lineWidth);
+    palettes.insert(d.palette);
+  }
+  EXPECT_EQ(entries, (std::set<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+  EXPECT_EQ(widths, (std::set<int32_t>{1, 2, 3, 4}));
+  EXPECT_EQ(palettes, (std::set<int32_t>{0, 1, 2, 3}));
+  EXPECT_EQ(platform.palettes.size(), 400u);  // the pens are rebuilt in every cycle
+  EXPECT_EQ(Settings.CurPalette, 4);          // the user's palette choice is left alone
+}
+
+TEST_F(Animation, SlideshowPowerOfTenSeedsStillPickValidValues) {
+  tickStep = 0;
+  for (uint32_t ticks : {1u, 10u, 100u, 1000u, 100000u}) {
+    SCOPED_TRACE(ticks);
+    tickCounter = ticks;
+    RecordingPlatform platform(1);
+    RunSlideshow(platform);
+    ASSERT_EQ(platform.drawings.size(), 1u);
+    EXPECT_GE(platform.drawings[0].entry, 0);
+    EXPECT_LE(platform.drawings[0].entry, 14);
+    EXPECT_GE(platform.drawings[0].lineWidth, 1);
+    EXPECT_LE(platform.drawings[0].lineWidth, 4);
+    EXPECT_GE(platform.drawings[0].palette, 0);
+    EXPECT_LE(platform.drawings[0].palette, 3);
+  }
+}
+
+TEST_F(Animation, SlideshowDrawsGenerationSlideIterMinusOneAndStartsEachFigureAfresh) {
+  Settings.TimeOut = 3;
+  tickStep = 104729;
+  RecordingPlatform platform(60);
+  RunSlideshow(platform);
+
+  ASSERT_EQ(platform.drawings.size(), 60u);
+  for (const auto& d : platform.drawings) {
+    SCOPED_TRACE(d.entry);
+    const int32_t generation = FractalCatalogue[d.entry].slideIter - 1;
+    EXPECT_EQ(d.text, Generation(d.entry, generation));
+  }
+  EXPECT_EQ(platform.waits, std::vector<uint32_t>(60, 300));
+  EXPECT_EQ(CurrentString[0], '\0');
+}
+
+TEST_F(Animation, SlideshowFigureLengths) {
+  // Known lengths of some slideshow figures; entry 0 shows generation 3.
+  struct Case {
+    int32_t entry;
+    size_t length;
+  };
+  const Case cases[] = {{4, 16382}, {5, 13651}, {13, 8001}, {14, 14675}};
+  tickStep = 7919;
+  RecordingPlatform platform(400);
+  RunSlideshow(platform);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.entry);
+    bool seen = false;
+    for (const auto& d : platform.drawings) {
+      if (d.entry != c.entry) continue;
+      seen = true;
+      EXPECT_EQ(d.text.size(), c.length);
+    }
+    EXPECT_TRUE(seen);
+  }
+  for (const auto& d : platform.drawings) {
+    if (d.entry == 0) {
+      EXPECT_EQ(d.text, Generation(0, 3));
+    }
+  }
+}
+
+TEST_F(Animation, SlideshowLeavesStartAnglesAlone) {
+  Settings.Angle = 123;
+  tickStep = 7919;
+  RecordingPlatform platform(50);
+  RunSlideshow(platform);
+  for (int i = 0; i < kFractalCount; ++i) {
+    const int32_t stored = FractalCatalogue[i].startAngle;
+    ResetCatalogue();
+    EXPECT_EQ(stored, FractalCatalogue[i].startAngle) << i;
+  }
+}
+
+TEST_F(Animation, SlideshowStopsDuringThePauseOrTheDrawing) {
+  RecordingPlatform inPause(5);
+  inPause.stopInWait = 2;
+  RunSlideshow(inPause);
+  EXPECT_EQ(inPause.drawings.size(), 2u);
+  EXPECT_EQ(CurrentString[0], '\0');
+
+  RecordingPlatform inDrawing(3);
+  inDrawing.stopInDraw = true;
+  RunSlideshow(inDrawing);
+  EXPECT_EQ(inDrawing.drawings.size(), 3u);
+  EXPECT_EQ(inDrawing.waits.size(), 2u);  // no pause after the interrupted drawing
+}
+
+TEST_F(Animation, FixedModeShowsItsGenerationsAgainAndAgain) {
+  Settings.DefaultMode = 0;
+  Settings.NumFractal = 13;
+  Settings.iterFrom = 1;
+  Settings.iterTo = 3;
+  Settings.Angle = 0;
+  Settings.TimeOut = 7;
+  RecordingPlatform platform(6);
+  RunFixedFractal(platform);
+
+  ASSERT_EQ(platform.drawings.size(), 6u);
+  const int expected[] = {1, 2, 3, 1, 2, 3};
+  for (size_t i = 0; i < 6; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(platform.drawings[i].text, Generation(13, expected[i]));
+    EXPECT_EQ(platform.drawings[i].entry, 13);
+  }
+  EXPECT_EQ(platform.waits, std::vector<uint32_t>(6, 700));
+  EXPECT_TRUE(platform.palettes.empty());  // the user's pens are kept
+}
+
+TEST_F(Animation, FixedModeWritesTheAngleIntoItsEntryOnceAndOnlyThere) {
+  // Changes the setting during the first drawing: the heading was taken before.
+  class AngleChanger : public RecordingPlatform {
+   public:
+    using RecordingPlatform::RecordingPlatform;
+    bool Draw() override {
+      headings.push_back(FractalCatalogue[13].startAngle);
+      Settings.Angle = 200;
+      return RecordingPlatform::Draw();
+    }
+    std::vector<int32_t> headings;
+  };
+  Settings.NumFractal = 13;
+  Settings.iterTo = 0;
+  Settings.Angle = 0;  // "Shrub" then grows to the right
+  AngleChanger platform(3);
+  RunFixedFractal(platform);
+  EXPECT_EQ(platform.headings, (std::vector<int32_t>{0, 0, 0}));
+  EXPECT_EQ(FractalCatalogue[13].startAngle, 0);
+  EXPECT_EQ(FractalCatalogue[15].startAngle, 90);
+  EXPECT_EQ(FractalCatalogue[12].startAngle, 15);
+}
+
+TEST_F(Animation, FixedModeFromTheAxiom) {
+  Settings.NumFractal = 13;
+  Settings.iterFrom = 0;
+  Settings.iterTo = 4;
+  RecordingPlatform platform(1);
+  RunFixedFractal(platform);
+  ASSERT_EQ(platform.drawings.size(), 1u);
+  EXPECT_EQ(platform.drawings[0].text, "F");
+}
+
+TEST_F(Animation, FixedModeWithOneGenerationRebuildsItEachCycle) {
+  Settings.NumFractal = 6;
+  Settings.iterFrom = 2;
+  Settings.iterTo = 2;
+  RecordingPlatform platform(3);
+  RunFixedFractal(platform);
+  ASSERT_EQ(platform.drawings.size(), 3u);
+  for (const auto& d : platform.drawings) EXPECT_EQ(d.text, Generation(6, 2));
+}
+
+TEST_F(Animation, FixedModeWithAnEmptyRangeDrawsNothingAndWaits) {
+  Settings.NumFractal = 6;
+  Settings.iterFrom = 3;
+  Settings.iterTo = 1;
+  RecordingPlatform platform(1);
+  platform.stopInWait = 4;
+  RunFixedFractal(platform);
+  EXPECT_TRUE(platform.drawings.empty());
+  EXPECT_EQ(platform.waits, std::vector<uint32_t>(4, kIdleWaitMs));
+}
+
+TEST_F(Animation, PauseIsTimeOutTenthsOfASecond) {
+  struct Case {
+    int32_t timeOut;
+    uint32_t ms;
+  };
+  const Case cases[] = {{0, 0}, {1, 100}, {20, 2000}, {50, 5000}, {-3, 0}};
+  std::strcpy(CurrentString, "F+F");
+  for (const Case& c : cases) {
+    Settings.TimeOut = c.timeOut;
+    EXPECT_EQ(PauseAfterDrawingMs(), c.ms) << c.timeOut;
+  }
+}
+
+TEST_F(Animation, AFigureWithoutSegmentsIsNeverRedrawnWithoutAPause) {
+  // Generation 0 of "Hilbert curve" is "X": the drawing pass has nothing to draw.
+  Settings.NumFractal = 5;
+  Settings.iterTo = 0;
+  Settings.TimeOut = 0;
+  RecordingPlatform platform(3);
+  RunFixedFractal(platform);
+  ASSERT_EQ(platform.drawings.size(), 3u);
+  EXPECT_EQ(platform.drawings[0].text, "X");
+  EXPECT_EQ(platform.waits, std::vector<uint32_t>(3, kEmptyFigurePauseMs));
+
+  Settings.TimeOut = 20;  // a longer pause is kept as it is
+  EXPECT_EQ(PauseAfterDrawingMs(), 2000u);
+}
+
+}  // namespace

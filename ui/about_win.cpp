@@ -1,0 +1,45 @@
+#include "ui/about_win.h"
+
+#include <shellapi.h>
+
+#include "res/resource.h"
+
+namespace {
+
+void OpenWebSite() {
+  ShellExecuteA(nullptr, "open", LUMERIN_WEB_ADDRESS, "", "c:\\", SW_SHOWNORMAL);
+}
+
+// The web-site button alone shows a hand over it. Answering the dialog's WM_SETCURSOR
+// for that one control leaves the button class, which every button of the process
+// shares, with its own cursor.
+bool SetLinkCursor(HWND dialog, HWND control, WORD hitTest) {
+  if (hitTest != HTCLIENT || control != GetDlgItem(dialog, IDC_WEBSITE)) return false;
+  SetCursor(LoadCursor(nullptr, IDC_HAND));
+  SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
+  return true;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      UpdateWindow(GetDlgItem(dialog, IDC_WEBSITE));
+      return TRUE;
+    case WM_SETCURSOR:
+      return SetLinkCursor(dialog, reinterpret_cast<HWND>(wParam), LOWORD(lParam)) ? TRUE : FALSE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDOK:
+        case IDCANCEL:
+          EndDialog(dialog, 0);
+          return TRUE;
+        case IDC_WEBSITE:
+          OpenWebSite();
+          return FALSE;
+      }
+      return FALSE;
+  }
+  return FALSE;
+}

@@ -1,0 +1,96 @@
+#include "ui/help_win.h"
+
+#include "ui/dialog_values.h"
+
+HMODULE helpViewerModule = nullptr;
+HtmlHelpEntry helpViewerEntry = nullptr;
+bool helpViewerFailed = false;
+
+namespace {
+
+constexpr const char* kViewerClassKey =
+    "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
+constexpr const char* kViewerFileName = "\\hhctrl.ocx";
+constexpr const char* kHelpFileName = "\\Lumerin.chm";
+constexpr WORD kHtmlHelpAOrdinal = 14;
+
+// `name` (which starts with a backslash) in the system directory. False when the
+// directory cannot be read or the whole path does not fit.
+bool SystemFilePath(const char* name, char (&path)[MAX_PATH]) {
+  char directory[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(directory, sizeof directory);
+  // 0 is a failure; a length of the buffer or more is the size it would have needed.
+  if (length == 0 || length >= sizeof directory) {
+    path[0] = '\0';
+    return false;
+  }
+  return JoinPath(directory, name, path, sizeof path);
+}
+
+// The fallback loads the viewer from the system directory by its full path: a bare
+// name would be looked up in the program's folder and the current directory first.
+HMODULE LoadViewerFromSystemDirectory() {
+  char path[MAX_PATH];
+  if (!SystemFilePath(kViewerFileName, path)) return nullptr;
+  return LoadLibraryA(path);
+}
+
+}  // namespace
+
+bool FindHelpViewerPath(char (&path)[kHelpViewerPathSize]) {
+  path[0] = '\0';
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kViewerClassKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD size = sizeof path;
+  const LONG result =
+      RegQueryValueExA(key, "", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS || size > sizeof path) {
+    path[0] = '\0';
+    return false;
+  }
+  // The stored data need not end in a zero; without one it must leave room for it.
+  if (size > 0 && path[size - 1] == '\0') return true;
+  if (size == sizeof path) {
+    path[0] = '\0';
+    return false;
+  }
+  path[size] = '\0';
+  return true;
+}
+
+HWND CallHtmlHelp(HWND window, LPCSTR file, UINT command, DWORD_PTR data) {
+  if (helpViewerModule == nullptr && !helpViewerFailed) {
+    char registered[kHelpViewerPathSize];
+    if (FindHelpViewerPath(registered)) helpViewerModule = LoadLibraryA(registered);
+    if (helpViewerModule == nullptr) helpViewerModule = LoadViewerFromSystemDirectory();
+    if (helpViewerModule == nullptr) {
+      helpViewerFailed = true;
+      return nullptr;
+    }
+  }
+  if (helpViewerModule == nullptr) return nullptr;
+  if (helpViewerEntry == nullptr) {
+    helpViewerEntry = reinterpret_cast<HtmlHelpEntry>(reinterpret_cast<void (*)()>(
+        GetProcAddress(helpViewerModule, MAKEINTRESOURCEA(kHtmlHelpAOrdinal))));
+    if (helpViewerEntry == nullptr) {
+      helpViewerFailed = true;
+      return nullptr;
+    }
+  }
+  return helpViewerEntry(window, file, command, data);
+}
+
+void ShowHelpFile(HWND owner) {
+  char path[MAX_PATH];
+  if (!SystemFilePath(kHelpFileName, path)) return;
+  CallHtmlHelp(owner, path, kHelpDisplayTopic, 0);
+}
+
+void ResetHelpViewer() {
+  helpViewerModule = nullptr;
+  helpViewerEntry = nullptr;
+  helpViewerFailed = false;
+}

@@ -1,0 +1,31 @@
+// The entry to the system's HTML Help viewer: the viewer library is found and loaded on
+// the first request and kept for the life of the process. Owns the viewer state below;
+// only the configuration dialog's thread may call in.
+#pragma once
+
+#include <windows.h>
+
+// The viewer's HtmlHelpA entry.
+typedef HWND(WINAPI* HtmlHelpEntry)(HWND window, LPCSTR file, UINT command, DWORD_PTR data);
+
+constexpr UINT kHelpDisplayTopic = 0;  // HH_DISPLAY_TOPIC
+constexpr DWORD kHelpViewerPathSize = 260;
+
+extern HMODULE helpViewerModule;       // the loaded viewer; never freed
+extern HtmlHelpEntry helpViewerEntry;  // its HtmlHelpA, found by export ordinal
+extern bool helpViewerFailed;          // loading failed once: no further attempts
+
+// Opens the viewer on `file`; returns what the viewer returns (its window), or NULL
+// when there is no viewer.
+HWND CallHtmlHelp(HWND window, LPCSTR file, UINT command, DWORD_PTR data);
+
+// Fills `path` with the viewer library's registered location; false when it is not
+// registered or does not fit (the buffer then holds an empty text).
+bool FindHelpViewerPath(char (&path)[kHelpViewerPathSize]);
+
+// Opens "\Lumerin.chm" of the system directory over `owner`. Does nothing when the
+// system directory's path is too long to hold the file's.
+void ShowHelpFile(HWND owner);
+
+// Forgets the viewer so that the next call looks for it again (tests only).
+void ResetHelpViewer();
