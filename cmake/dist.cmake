@@ -1,8 +1,12 @@
 # The release packages for Windows users, built into dist/ of this tree from the real
 # screen saver and help file: Lumerin-<version>.zip (Lumerin.scr, Lumerin.chm and a
 # read-me with CRLF line ends) and the NSIS installer LumerinSetup-<version>.exe.
-# The version comes from project() only. Included from cmake/windows.cmake once the
-# program's and the help file's targets exist.
+# The version comes from project() only. Included from cmake/windows.cmake after the
+# program's and the help file's targets.
+set(LUMERIN_HELP_TARGET help_file)
+set(LUMERIN_HELP_FILE ${CMAKE_BINARY_DIR}/Lumerin.chm)
+set(LUMERIN_ICON ${PROJECT_SOURCE_DIR}/res/lumerin.ico)
+
 find_program(LUMERIN_MAKENSIS makensis)
 find_program(LUMERIN_ZIP zip)
 
@@ -23,9 +27,6 @@ foreach(need Lumerin ${LUMERIN_HELP_TARGET})
     list(APPEND missing "target ${need}")
   endif()
 endforeach()
-if(NOT LUMERIN_HELP_TARGET)
-  list(APPEND missing "the help file's target")
-endif()
 foreach(tool LUMERIN_MAKENSIS LUMERIN_ZIP)
   if(NOT ${tool})
     list(APPEND missing "${tool} (scripts/bootstrap installs it)")
@@ -68,8 +69,9 @@ set(nsi ${PROJECT_SOURCE_DIR}/packaging/lumerin.nsi)
 add_custom_command(OUTPUT ${LUMERIN_DIST_SETUP}
   COMMAND ${LUMERIN_MAKENSIS} -V2 -WX
     -DVERSION=${PROJECT_VERSION} -DVERSION_QUAD=${LUMERIN_VERSION_QUAD}
-    -DSCR=${scr} -DCHM=${chm} -DREADME=${readme} -DOUTFILE=${LUMERIN_DIST_SETUP} ${nsi}
-  DEPENDS Lumerin ${LUMERIN_HELP_TARGET} ${chm} ${readme} ${nsi}
+    -DSCR=${scr} -DCHM=${chm} -DREADME=${readme} -DICON=${LUMERIN_ICON}
+    -DOUTFILE=${LUMERIN_DIST_SETUP} ${nsi}
+  DEPENDS Lumerin ${LUMERIN_HELP_TARGET} ${chm} ${readme} ${LUMERIN_ICON} ${nsi}
   COMMENT "Building LumerinSetup-${PROJECT_VERSION}.exe"
   VERBATIM)
 

@@ -13,6 +13,7 @@
 !insertmacro Require SCR
 !insertmacro Require CHM
 !insertmacro Require README
+!insertmacro Require ICON
 !insertmacro Require OUTFILE
 
 ; Single-byte text, like the screen saver itself.
@@ -50,6 +51,8 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !include Sections.nsh
 
 !define MUI_ABORTWARNING
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\ReadMe.txt"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !insertmacro MUI_PAGE_WELCOME
