@@ -4,14 +4,74 @@
 
 #include "host/password_win.h"
 
+#if !defined(__i386__)
+#error "The fault guard is a 32-bit x86 exception frame"
+#endif
+
 namespace {
 
-LONG WINAPI LastChanceFilter(EXCEPTION_POINTERS*) {
-  // Left on, the system would believe a saver still runs and keep its keys disabled.
-  SetSaverRunning(false);
-  return EXCEPTION_EXECUTE_HANDLER;  // the process ends with the fault's code
+// A frame in the thread's chain of exception handlers, the 32-bit x86 kind: the system's
+// record first, then where to resume once the system has decided to end the program.
+struct GuardFrame {
+  EXCEPTION_REGISTRATION_RECORD record;
+  void* resume[5];  // __builtin_setjmp's buffer
+};
+
+// Written by the handler just before it unwinds; read once the guard resumes.
+GuardFrame* unwindingGuard = nullptr;
+DWORD faultCode = 0;
+
+// The head of the thread's handler chain is the first word of the thread's block, at fs:0.
+EXCEPTION_REGISTRATION_RECORD* ExceptionList() {
+  EXCEPTION_REGISTRATION_RECORD* head;
+  __asm__ __volatile__("movl %%fs:0, %0" : "=r"(head));
+  return head;
+}
+
+void SetExceptionList(EXCEPTION_REGISTRATION_RECORD* head) {
+  __asm__ __volatile__("movl %0, %%fs:0" : : "r"(head) : "memory");
+}
+
+// Continues in RunUnderFaultGuard with the guard's frame taken off the chain. Kept out of
+// the handler: RtlUnwind of the 32-bit system need not keep the caller's ebx, esi and
+// edi, so after it the handler must not rely on anything held in registers.
+[[noreturn]] __attribute__((noinline)) void ResumeGuard() {
+  SetExceptionList(unwindingGuard->record.Next);
+  __builtin_longjmp(unwindingGuard->resume, 1);
+}
+
+EXCEPTION_DISPOSITION NTAPI GuardHandler(EXCEPTION_RECORD* record, void* establisherFrame,
+                                         CONTEXT* context, void*) {
+  if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) {
+    return ExceptionContinueSearch;  // an unwind passing through: nothing to clean up
+  }
+  // The system's own verdict: report the fault, start a debugger, or end the program.
+  EXCEPTION_POINTERS pointers = {record, context};
+  const LONG verdict = UnhandledExceptionFilter(&pointers);
+  if (verdict == EXCEPTION_CONTINUE_EXECUTION) return ExceptionContinueExecution;
+  if (verdict != EXCEPTION_EXECUTE_HANDLER) return ExceptionContinueSearch;
+
+  unwindingGuard = static_cast<GuardFrame*>(establisherFrame);
+  faultCode = record->ExceptionCode;
+  // The frames between the fault and the guard get their unwind calls (the system's
+  // own clean-up) before the guard's function continues.
+  RtlUnwind(&unwindingGuard->record, nullptr, record, nullptr);
+  ResumeGuard();
 }
 
 }  // namespace
 
-void InstallFaultGuard() { SetUnhandledExceptionFilter(LastChanceFilter); }
+int32_t RunUnderFaultGuard(GuardedMode mode, const char* arguments) {
+  GuardFrame frame;
+  frame.record.Next = ExceptionList();
+  frame.record.Handler = GuardHandler;
+  if (__builtin_setjmp(frame.resume) != 0) {
+    // The system decided to end the program after a fault in the mode.
+    SetSaverRunning(false);
+    return static_cast<int32_t>(faultCode);
+  }
+  SetExceptionList(&frame.record);
+  const int32_t result = mode(arguments);
+  SetExceptionList(frame.record.Next);
+  return result;
+}

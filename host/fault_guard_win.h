@@ -1,7 +1,13 @@
-// The last-chance handler for a fault that nothing else handles, on any thread of the
-// process: it switches the system's screen-saver-running state off (95/98 family) and
-// ends the process at once, so that no crash report waits behind a topmost saver window.
-// Installed once by start-up on the main thread.
+// The fault guard around the one mode a process runs: a fault that nothing inside the
+// mode handles is put to the system's last-chance handling, and when the system decides
+// to end the program the screen-saver-running state is switched off first (95/98
+// family), so that the system never believes a saver still runs. Main thread only.
 #pragma once
 
-void InstallFaultGuard();
+#include <cstdint>
+
+using GuardedMode = int32_t (*)(const char* arguments);
+
+// Runs mode(arguments) under the guard and returns its result. After a fault that the
+// system chose to handle, returns the fault's exception code instead.
+int32_t RunUnderFaultGuard(GuardedMode mode, const char* arguments);

@@ -36,10 +36,12 @@ bool PasswordInUse(HKEY desktop) {
 bool SystemLibraryPath(const char* name, char* path, size_t capacity) {
   const UINT length = GetSystemDirectoryA(path, static_cast<UINT>(capacity));
   if (length == 0 || length >= capacity) return false;
+  // A system directory at the root of a drive ("C:\\") already ends in a separator.
+  const size_t separator = path[length - 1] == '\\' ? 0 : 1;
   const size_t nameLength = std::strlen(name);
-  if (length + 1 + nameLength + 1 > capacity) return false;
-  path[length] = '\\';
-  std::memcpy(path + length + 1, name, nameLength + 1);
+  if (length + separator + nameLength + 1 > capacity) return false;
+  if (separator) path[length] = '\\';
+  std::memcpy(path + length + separator, name, nameLength + 1);
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include "host/password_win.h"
 #include "host/startup_win.h"
+#include "host/verify_quiet.h"
 #include "saver/saver_window_win.h"
 
 HWND saverWindow = nullptr;
@@ -20,10 +21,6 @@ constexpr int32_t kNoWindowExitCode = -1;
 // Mouse movement closes the saver only beyond this many pixels (across plus down) from
 // the reference, so that a table's vibration does not end it.
 constexpr uint32_t kMouseMoveLimit = 4;
-// Close requests this soon after a refused password are refused without asking again:
-// the keystrokes that dismissed the password box must not reopen it.
-constexpr DWORD kVerifyQuietMs = 200;
-constexpr DWORD kNeverVerified = 0xFFFFFFFF;
 // The longest wait for a preview's parent to take a help request.
 constexpr UINT kForwardTimeoutMs = 1000;
 // WM_POWER's wParam when the system resumes after a critical suspension.
@@ -124,9 +121,7 @@ BOOL ConfirmClose(HWND window) {
     closeConfirmed = TRUE;
     return TRUE;
   }
-  const DWORD now = GetTickCount();
-  // Unsigned difference: stays right across the wrap of the tick counter.
-  if (lastVerifyTick != kNeverVerified && now - lastVerifyTick < kVerifyQuietMs) return FALSE;
+  if (WithinVerifyQuietTime(GetTickCount(), lastVerifyTick)) return FALSE;
 
   verifyInProgress = TRUE;
   // Timers that fired while the saver ran would otherwise be handled inside the

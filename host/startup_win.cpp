@@ -54,11 +54,10 @@ int32_t RunChangePasswordMode(const char* rest) {
   return 0;
 }
 
-int32_t DispatchMode(HINSTANCE instance, const char* arguments) {
-  moduleInstance = instance;
-  win9xFamily = TestWin9xFamily();
-  InstallFaultGuard();
+namespace {
 
+// The switch scan and the mode it starts; runs under the fault guard.
+int32_t RunMode(const char* arguments) {
   const ModeDecision decision = ScanSwitch(arguments);
   switch (decision.mode) {
     case SaverMode::kConfigure:
@@ -76,4 +75,12 @@ int32_t DispatchMode(HINSTANCE instance, const char* arguments) {
       break;
   }
   return kRefusedExitCode;
+}
+
+}  // namespace
+
+int32_t DispatchMode(HINSTANCE instance, const char* arguments) {
+  moduleInstance = instance;
+  win9xFamily = TestWin9xFamily();
+  return RunUnderFaultGuard(RunMode, arguments);
 }

@@ -14,7 +14,7 @@ extern int32_t win9xFamily;  // 1 on the 95/98 family, else 0
 constexpr int32_t kRefusedExitCode = -1;
 
 // Stores the instance, tests the platform family and runs the mode the argument text
-// asks for. Returns the mode's exit code.
+// asks for under the fault guard. Returns the mode's exit code.
 int32_t DispatchMode(HINSTANCE instance, const char* arguments);
 
 // The preview inside the window whose number starts `rest`; -1 when that is no window.

@@ -95,21 +95,22 @@ class Wine:
         env.update(extra or {})
         return env
 
-    def start(self, program, *args, env=None):
-        """Starts a Windows program; its output goes to files, never to our pipes."""
+    def start(self, program, *args, env=None, cwd=None):
+        """Starts a Windows program, in `cwd` when given (its current directory);
+        its output goes to files, never to our pipes."""
         out = tempfile.NamedTemporaryFile(dir=self.root, prefix="out-", delete=False)
         process = subprocess.Popen(["wine", str(program), *map(str, args)],
                                    env=self.env(env), stdin=subprocess.DEVNULL,
                                    stdout=out, stderr=subprocess.STDOUT,
-                                   start_new_session=True)
+                                   start_new_session=True, cwd=cwd)
         process.output_path = out.name
         out.close()
         self.processes.append(process)
         return process
 
-    def run(self, program, *args, timeout=60, env=None):
+    def run(self, program, *args, timeout=60, env=None, cwd=None):
         """Runs a program to its end; returns (exit status 0..255, output text)."""
-        process = self.start(program, *args, env=env)
+        process = self.start(program, *args, env=env, cwd=cwd)
         status = process.wait(timeout)
         return status, Path(process.output_path).read_text(errors="replace")
 

@@ -1,20 +1,20 @@
 // A stand-in for the multiple-provider router's password change, for the tests: each
 // call of PwdChangePasswordA appends its four arguments to calls.log in
-// LUMERIN_STANDIN_DIR.
-#include <windows.h>
+// LUMERIN_STANDIN_DIR, as do its loading and freeing. Copied under another name it is
+// also a library without the password checker's entry.
+#include "standin_log.h"
 
-#include <cstdio>
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, void* reserved) {
+  StandInLogAttach(module, reason, reserved);
+  return TRUE;
+}
 
 extern "C" DWORD WINAPI PwdChangePasswordA(LPCSTR provider, HWND owner, DWORD a, LPVOID b) {
-  char dir[MAX_PATH] = "", path[MAX_PATH + 32];
-  GetEnvironmentVariableA("LUMERIN_STANDIN_DIR", dir, sizeof dir);
-  std::snprintf(path, sizeof path, "%s\\calls.log", dir);
-  if (FILE* f = std::fopen(path, "a")) {
-    std::fprintf(f, "change %s owner %lu %lu %lu\n", provider ? provider : "(null)",
-                 static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(owner)),
-                 static_cast<unsigned long>(a),
-                 static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(b)));
-    std::fclose(f);
-  }
+  char line[256];
+  std::snprintf(line, sizeof line, "change %s owner %lu %lu %lu\n", provider ? provider : "(null)",
+                static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(owner)),
+                static_cast<unsigned long>(a),
+                static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(b)));
+  StandInLog(line);
   return 0;
 }
