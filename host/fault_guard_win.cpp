@@ -17,6 +17,19 @@ struct GuardFrame {
   void* resume[5];  // __builtin_setjmp's buffer
 };
 
+// The guarded thread, and the last-chance filter that was in place before ours.
+DWORD guardedThread = 0;
+LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
+
+// Faults on other threads (the drawing thread) have no guard frame of their own: the
+// system's last-chance handling ends the program, so the state goes off first. The
+// guarded thread's faults reach here too, through its guard asking for the verdict; its
+// guard switches the state off itself, once the verdict is to end the program.
+LONG WINAPI OtherThreadFilter(EXCEPTION_POINTERS* pointers) {
+  if (GetCurrentThreadId() != guardedThread) SetSaverRunning(false);
+  return previousFilter ? previousFilter(pointers) : EXCEPTION_CONTINUE_SEARCH;
+}
+
 // Written by the handler just before it unwinds; read once the guard resumes.
 GuardFrame* unwindingGuard = nullptr;
 DWORD faultCode = 0;
@@ -62,6 +75,8 @@ EXCEPTION_DISPOSITION NTAPI GuardHandler(EXCEPTION_RECORD* record, void* establi
 }  // namespace
 
 int32_t RunUnderFaultGuard(GuardedMode mode, const char* arguments) {
+  guardedThread = GetCurrentThreadId();
+  previousFilter = SetUnhandledExceptionFilter(OtherThreadFilter);
   GuardFrame frame;
   frame.record.Next = ExceptionList();
   frame.record.Handler = GuardHandler;

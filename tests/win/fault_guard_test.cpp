@@ -55,6 +55,19 @@ int32_t RaiseOwnException(const char*) {
   return kModeResult;
 }
 
+DWORD WINAPI FaultingThread(LPVOID) {
+  *nowhere = 1;
+  return 0;
+}
+
+// The mode waits while another thread of the process faults, as the drawing thread could.
+int32_t FaultOnAnotherThread(const char*) {
+  SetSaverRunning(true);
+  const HANDLE thread = CreateThread(nullptr, 0, FaultingThread, nullptr, 0, nullptr);
+  WaitForSingleObject(thread, INFINITE);
+  return kModeResult;
+}
+
 int32_t ReturnArgumentLength(const char* arguments) {
   return static_cast<int32_t>(lstrlenA(arguments));
 }
@@ -122,6 +135,13 @@ TEST_F(FaultGuard, AFaultThatTheSystemHandlesSwitchesTheStateOffBeforeTheProcess
                 ::testing::ExitedWithCode(static_cast<int>(c.exitCode)), "");
     ExpectRunningState(false);
   }
+}
+
+TEST_F(FaultGuard, AFaultOnAnotherThreadSwitchesTheStateOffBeforeTheProcessEnds) {
+  SetRunningState(false);
+  EXPECT_EXIT(RunAsProgram(FaultOnAnotherThread, 1, Verdict::kSystemDefault),
+              ::testing::ExitedWithCode(static_cast<int>(kAccessViolation)), "");
+  ExpectRunningState(false);
 }
 
 TEST_F(FaultGuard, AFaultTheSystemContinuesFromLetsTheModeGoOn) {
