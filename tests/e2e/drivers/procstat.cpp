@@ -3,9 +3,10 @@
 //   procstat NAME    one line per process of that name:
 //                    pid P gdi G by SOURCE private BYTES workingset BYTES
 // Exit code 1 when no process has that name.
+#include <windows.h>
+// After windows.h, which they build on.
 #include <psapi.h>
 #include <tlhelp32.h>
-#include <windows.h>
 
 #include <cstdio>
 
