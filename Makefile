@@ -4,9 +4,10 @@ NATIVE := build/native
 WIN32 := build/win32
 FUZZ := build/fuzz
 FUZZ_SECONDS ?= 300
+SOAK_MINUTES ?= 10
 CMAKE_FLAGS ?=
 
-.PHONY: all native win32 fuzzers test run bench fuzz bootstrap clean
+.PHONY: all native win32 fuzzers test run bench fuzz soak bootstrap clean
 
 all: native win32
 
@@ -39,17 +40,23 @@ test: bootstrap
 
 # Each fuzzer for FUZZ_SECONDS, seeded with its checked-in corpus.
 fuzz: bootstrap fuzzers
-	cmake -S . -B $(FUZZ) -DLUMERIN_FUZZ_SECONDS=$(FUZZ_SECONDS) >/dev/null
-	ctest --test-dir $(FUZZ) --output-on-failure -V | grep -E 'Test +#|stat::number_of_executed_units|stat::new_units|Passed|Failed'
-	cmake -S . -B $(FUZZ) -DLUMERIN_FUZZ_SECONDS=20 >/dev/null
+	scripts/run-fuzz $(FUZZ) $(FUZZ_SECONDS) $(JOBS)
 
 run: bootstrap
 	$(MAKE) all
 	scripts/run-saver
 
-bench: bootstrap native
+# One table: the core's speed and the real saver's under Wine, each beside a baseline.
+bench: bootstrap
+	$(MAKE) all
 	cmake --build $(NATIVE) -j $(JOBS) --target lumerin_bench
-	scripts/run-bench $(NATIVE)
+	scripts/run-bench $(NATIVE) $(WIN32)
+
+# The long runs of the real saver: SOAK_MINUTES of slideshow with its GDI objects and
+# memory watched, a hundred random starts and closes, many spoilt settings keys.
+soak: bootstrap
+	$(MAKE) win32
+	SOAK_MINUTES=$(SOAK_MINUTES) LUMERIN_BUILD=$(WIN32) scripts/run-soak
 
 # The zip and the installer, copied out of the win32 tree into dist/.
 .PHONY: dist

@@ -5,39 +5,10 @@
 
 #include "core/catalogue.h"
 #include "core/rewrite.h"
+#include "fuzz/checking_surface.h"
 #include "fuzz/fuzz_input.h"
 #include "render/turtle.h"
 #include "settings/settings.h"
-
-namespace {
-
-class CheckingSurface : public DrawingSurface {
- public:
-  void Clear() override {}
-  // A segment may start where "b" or a restore left the turtle, outside the extent of
-  // end points (the window clips it); only end points are bound to the drawing area.
-  void MoveTo(int, int) override {}
-  void SelectPen(int pen) override {
-    if (pen < 0 || pen > 9) __builtin_trap();
-  }
-  void LineTo(int x, int y) override { Check(x, y); }
-  bool Pause(int) override { return ++pauses_ < 200000; }
-
- private:
-  // The mapping keeps every point between the lines m and side - m (a pixel of rounding
-  // aside). The margin comes from the width alone, so on a short area they may swap.
-  static void Within(int v, int side) {
-    const int a = margin, b = side - margin;
-    if (v < (a < b ? a : b) - 1 || v > (a < b ? b : a) + 1) __builtin_trap();
-  }
-  static void Check(int x, int y) {
-    Within(x, clientWidth);
-    Within(y, clientHeight);
-  }
-  int pauses_ = 0;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
@@ -51,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SetDrawingArea(width, height);
   in.String(CurrentString, kStringCapacity);
   for (unsigned i = 0; i < steps; ++i) Rewrite();
-  CheckingSurface surface;
+  CheckingSurface surface(200000);
   Render(0, nullptr);
   Render(1, &surface);
   return 0;

@@ -15,7 +15,8 @@ SCR = Path(os.environ.get("LUMERIN_SCR", "build/win32/Lumerin.scr")).resolve()
 DRIVERS = Path(os.environ.get("LUMERIN_DRIVERS", "build/win32/tests/e2e")).resolve()
 TEMPLATE = Path(os.environ.get("LUMERIN_WINE_TEMPLATE", "build/win32/wineprefix")).resolve()
 
-SETTINGS_KEY = r"HKEY_CURRENT_USER\Software\Veltrona\Lumerin"
+SETTINGS_PATH = r"Software\Veltrona\Lumerin"
+SETTINGS_KEY = "HKEY_CURRENT_USER\\" + SETTINGS_PATH
 VALUE_NAMES = ["NumFractal", "DefaultMode", "CurPalette", "TimeOut", "LineWidth",
                "iterFrom", "iterTo", "Angle", "Background"] + [f"Color{i}" for i in range(10)]
 
@@ -150,6 +151,14 @@ class Wine:
                 name, kind, data = match.groups()
                 values[name] = (kind, data.strip())
         return values
+
+    def dump_key(self, path=SETTINGS_PATH):
+        """Every value of a key under HKEY_CURRENT_USER exactly as stored (name, type, size,
+        bytes), one line each; None when the key is missing. "reg query" shows a DWORD of
+        another size with bytes that are not there, so byte-exact comparisons use this."""
+        status, out = self.run(driver("regdump"), path)
+        assert status in (0, 1), out
+        return out if status == 0 else None
 
     def settings(self):
         """The settings key's DWORD values as {name: int}; None when the key is missing."""

@@ -1,8 +1,11 @@
 """Starting and stopping the real saver in the tests' prefix, and reading its drawings."""
 
+import random
+import re
 import time
+from pathlib import Path
 
-from harness import SCR, find_windows, pixel_colour, wait_for
+from harness import SCR, driver, find_windows, pixel_colour, wait_for
 
 FULL_SCREEN_TITLE = "Screen Saver"
 
@@ -92,3 +95,48 @@ def drawn_pixel_count(image, background, step=2):
 
 def pixel(image, x, y):
     return pixel_colour(image, x, y)
+
+
+# Two kinds of run for starting and closing at random moments.
+START_STOP_MODES = {
+    # "Peano curve" generation 2: 81 segments (about 0.4 s), then a 0.3 s pause.
+    "fixed": fixed_settings(10, 2, 2, 45, time_out=3),
+    # Figures of seconds each, one after the other; the pens are rebuilt between them.
+    "slideshow": {"DefaultMode": 1, "TimeOut": 0, "NumFractal": 0, "LineWidth": 2,
+                  "iterFrom": 0, "iterTo": 0, "Angle": 0, "CurPalette": 1, "Background": 0},
+}
+
+
+def start_and_close_at_random_moments(wine, mode, cycles, seed=None):
+    """Starts the saver in `mode` and closes it with a key after a random 0 .. 1.2 s,
+    `cycles` times: every run must end with 0 and leave no window and no process."""
+    wine.set_settings(START_STOP_MODES[mode])
+    seed = seed if seed is not None else f"start-stop-{mode}"
+    chance = random.Random(seed)
+    for cycle in range(cycles):
+        process = start_full_screen(wine)
+        time.sleep(chance.uniform(0.0, 1.2))
+        wine.display.xdotool("key", "a")
+        status = wait_exit(process)
+        assert status == 0, f"seed {seed} cycle {cycle}: exit {status}: {wine.output(process)}"
+        assert find_windows(wine.display, FULL_SCREEN_TITLE) == [], f"seed {seed} cycle {cycle}"
+    assert wine.running("Lumerin.scr") == [], f"seed {seed}"
+
+
+def saver_resources(wine, program="Lumerin.scr"):
+    """What a running program (the saver unless told) holds: its GDI objects, as the
+    procstat driver counted them, and its private memory in bytes. Wine reports no
+    PrivateUsage, so that is then the Linux process's resident anonymous memory."""
+    status, out = wine.run(driver("procstat"), program)
+    assert status == 0, f"no {program} process: {out}"
+    words = out.split()
+    figures = dict(zip(words[0::2], words[1::2]))
+    result = {"gdi": int(figures["gdi"]), "gdi_source": figures["by"],
+              "private": int(figures["private"]), "private_source": "PrivateUsage"}
+    if result["private"] == 0:
+        pids = wine.running(program)
+        assert pids, f"no {program} process"
+        status_text = Path(f"/proc/{pids[0]}/status").read_text()
+        kilobytes = re.search(r"^RssAnon:\s+(\d+) kB", status_text, re.M).group(1)
+        result.update(private=int(kilobytes) * 1024, private_source="Linux RssAnon")
+    return result

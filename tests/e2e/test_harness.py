@@ -1,7 +1,9 @@
-"""The harness itself: private prefixes, the registry round trip, exit codes, and the
-per-program Windows version that the 95/98 tests rely on."""
+"""The harness itself: private prefixes, the registry round trip, exit codes, the
+per-program Windows version that the 95/98 tests rely on, the exact key dump and the
+resource counts that the long runs rely on."""
 
-from harness import SETTINGS_KEY, driver
+from harness import SETTINGS_KEY, driver, wait_for
+from saver_run import saver_resources
 
 
 def test_exit_codes_arrive_modulo_256(wine):
@@ -23,3 +25,23 @@ def test_windows_version_per_program(wine):
     status, out = wine.run(driver("winprobe"), "version")
     assert status == 0
     assert out.startswith("platform 1 version 4.10"), out
+
+
+def test_key_dump_shows_values_exactly_as_stored(wine):
+    assert wine.dump_key() is None
+    wine.set_settings({"NumFractal": "hex(4):01,02", "TimeOut": 5, "Angle": '"90"',
+                       "iterTo": "hex(b):07,00,00,00,00,00,00,00"})
+    assert sorted(wine.dump_key().splitlines()) == [
+        "Angle type 1 size 3: 39 30 00",
+        "NumFractal type 4 size 2: 01 02",
+        "TimeOut type 4 size 4: 05 00 00 00",
+        "iterTo type 11 size 8: 07 00 00 00 00 00 00 00"]
+
+
+def test_a_running_programs_gdi_objects_and_memory_are_counted(wine):
+    wine.start(driver("winprobe"), "window", "20")  # ended with the prefix
+    assert wait_for(lambda: wine.run(driver("procstat"), "winprobe.exe")[0] == 0)
+    figures = saver_resources(wine, "winprobe.exe")
+    # A window holds at least the stock objects and its class brush.
+    assert figures["gdi"] > 0, figures
+    assert figures["private"] > 0, figures

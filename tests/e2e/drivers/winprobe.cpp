@@ -1,8 +1,84 @@
-// A small probe of what Wine reports to a program: used by the test harness's own tests.
+// A small probe of what Wine reports to a program, and the trivial programs that the
+// saver's figures are measured against.
+//   winprobe version         the platform and version GetVersionExA reports
+//   winprobe exit N          ends at once with exit code N
+//   winprobe window SECONDS  a full-screen window titled "Probe" that waits for messages
+//                            and ends with 0 on a key or after SECONDS
+//   winprobe lines SECONDS   the same window, drawing a line and sleeping 5 ms in a loop
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+namespace {
+
+constexpr char kTitle[] = "Probe";
+constexpr DWORD kLinePauseMs = 5;
+
+LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_KEYDOWN:
+      DestroyWindow(window);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+HWND OpenWindow() {
+  WNDCLASSA type = {};
+  type.lpfnWndProc = ProbeProc;
+  type.hInstance = GetModuleHandleA(nullptr);
+  type.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  type.lpszClassName = "ProbeWindow";
+  RegisterClassA(&type);
+  const HWND window =
+      CreateWindowExA(WS_EX_TOPMOST, type.lpszClassName, kTitle, WS_POPUP | WS_VISIBLE, 0, 0,
+                      GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
+                      nullptr, type.hInstance, nullptr);
+  if (window != nullptr) SetForegroundWindow(window);
+  return window;
+}
+
+// Handles what has come in; false once the window is gone.
+bool Pump() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) return false;
+    DispatchMessageA(&message);
+  }
+  return true;
+}
+
+int RunWindow(DWORD seconds, bool drawing) {
+  const HWND window = OpenWindow();
+  if (window == nullptr) return 2;
+  const HDC dc = drawing ? GetDC(window) : nullptr;
+  const HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 200, 100));
+  if (dc != nullptr) SelectObject(dc, pen);
+  const DWORD start = GetTickCount();
+  bool open = true;
+  for (int step = 0; open && GetTickCount() - start < seconds * 1000; ++step) {
+    if (dc != nullptr) {
+      MoveToEx(dc, 100 + step % 400, 100, nullptr);
+      LineTo(dc, 100 + step % 400, 400);
+      Sleep(kLinePauseMs);
+    } else {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+    }
+    open = Pump();
+  }
+  if (dc != nullptr) ReleaseDC(window, dc);
+  DeleteObject(pen);
+  if (open) DestroyWindow(window);
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "version") == 0) {
@@ -15,5 +91,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc >= 3 && std::strcmp(argv[1], "exit") == 0) return std::atoi(argv[2]);
+  if (argc >= 3 && std::strcmp(argv[1], "window") == 0)
+    return RunWindow(std::strtoul(argv[2], nullptr, 10), false);
+  if (argc >= 3 && std::strcmp(argv[1], "lines") == 0)
+    return RunWindow(std::strtoul(argv[2], nullptr, 10), true);
   return 2;
 }
