@@ -40,7 +40,7 @@ def settled_resources(wine):
 
 def show(when, figures, elapsed):
     print(f"{when} ({elapsed / 60:.1f} min): GDI objects {figures['gdi']} "
-          f"({figures['gdi_source']}), private memory {figures['private'] / 1048576:.1f} MiB "
+          f"({figures['gdi_source']}), private memory {figures['private'] / 1024:.0f} KiB "
           f"({figures['private_source']})", flush=True)
 
 
