@@ -330,8 +330,8 @@ TEST_F(ConfigureDialogTest, OkSavesEverythingAsShownGreyedValuesIncluded) {
   EXPECT_EQ(StoredSettings().size(), 19u);
   for (int i = 0; i < kSettingsValueCount; ++i) {
     uint32_t value = 0;
-    ASSERT_TRUE(StoredDword(kValueNames[i], &value)) << kValueNames[i];
-    EXPECT_EQ(value, static_cast<uint32_t>(fields[i])) << kValueNames[i];
+    ASSERT_TRUE(StoredDword(kNames[i], &value)) << kNames[i];
+    EXPECT_EQ(value, static_cast<uint32_t>(fields[i])) << kNames[i];
   }
 }
 

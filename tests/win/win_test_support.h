@@ -3,9 +3,8 @@
 // reading controls back. Test thread only.
 #pragma once
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <map>
@@ -15,12 +14,10 @@
 #include "host/startup_win.h"
 #include "res/resource.h"
 #include "settings/settings.h"
+#include "tests/unit/settings_values.h"
 #include "ui/configure_win.h"
 
-inline const char* const kValueNames[kSettingsValueCount] = {
-    "NumFractal", "DefaultMode", "CurPalette", "TimeOut", "LineWidth", "iterFrom", "iterTo",
-    "Angle",      "Background",  "Color0",     "Color1",  "Color2",    "Color3",   "Color4",
-    "Color5",     "Color6",      "Color7",     "Color8",  "Color9"};
+using settings_values::kNames;
 
 inline std::string WindowText(HWND window) {
   char text[256] = {};
@@ -73,7 +70,7 @@ inline void StoreSettings(const SettingsRecord& record) {
   ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kSettingsKeyPath, &key), ERROR_SUCCESS);
   const int32_t* fields = reinterpret_cast<const int32_t*>(&record);
   for (int i = 0; i < kSettingsValueCount; ++i) {
-    RegSetValueExA(key, kValueNames[i], 0, REG_DWORD, reinterpret_cast<const BYTE*>(&fields[i]), 4);
+    RegSetValueExA(key, kNames[i], 0, REG_DWORD, reinterpret_cast<const BYTE*>(&fields[i]), 4);
   }
   RegCloseKey(key);
 }
