@@ -2,7 +2,7 @@
 per-program Windows version that the 95/98 tests rely on, the exact key dump and the
 resource counts that the long runs rely on."""
 
-from harness import SETTINGS_KEY, driver, wait_for
+from harness import SETTINGS_KEY, driver, find_windows, wait_for
 from saver_run import saver_resources
 
 
@@ -40,8 +40,15 @@ def test_key_dump_shows_values_exactly_as_stored(wine):
 
 def test_a_running_programs_gdi_objects_and_memory_are_counted(wine):
     wine.start(driver("winprobe"), "window", "20")  # ended with the prefix
+    # The process is seen before it has made its window: count once the window is up.
+    assert wait_for(lambda: find_windows(wine.display, "Probe"))
     assert wait_for(lambda: wine.run(driver("procstat"), "winprobe.exe")[0] == 0)
-    figures = saver_resources(wine, "winprobe.exe")
-    # A window holds at least the stock objects and its class brush.
-    assert figures["gdi"] > 0, figures
+    figures = {}
+
+    def counted():
+        figures.update(saver_resources(wine, "winprobe.exe"))
+        # A window holds at least the stock objects and its class brush.
+        return figures["gdi"] > 0
+
+    assert wait_for(counted, timeout=10), figures
     assert figures["private"] > 0, figures
