@@ -1,8 +1,8 @@
 #include "host/password_win.h"
 
-#include <cstring>
 
 #include "host/startup_win.h"
+#include "host/system_path_win.h"
 
 HMODULE passwordLibrary = nullptr;
 VerifyScreenSavePwdProc verifierEntry = nullptr;
@@ -15,7 +15,7 @@ constexpr UINT kSetScreenSaverRunning = 97;  // SPI_SETSCREENSAVERRUNNING
 
 HMODULE LoadSystemLibrary(const char* name) {
   char path[MAX_PATH + 32];
-  if (!SystemLibraryPath(name, path, sizeof path)) return nullptr;
+  if (!SystemFilePath(name, path, sizeof path)) return nullptr;
   return LoadLibraryA(path);
 }
 
@@ -32,18 +32,6 @@ bool PasswordInUse(HKEY desktop) {
 }
 
 }  // namespace
-
-bool SystemLibraryPath(const char* name, char* path, size_t capacity) {
-  const UINT length = GetSystemDirectoryA(path, static_cast<UINT>(capacity));
-  if (length == 0 || length >= capacity) return false;
-  // A system directory at the root of a drive ("C:\\") already ends in a separator.
-  const size_t separator = path[length - 1] == '\\' ? 0 : 1;
-  const size_t nameLength = std::strlen(name);
-  if (length + separator + nameLength + 1 > capacity) return false;
-  if (separator) path[length] = '\\';
-  std::memcpy(path + length + separator, name, nameLength + 1);
-  return true;
-}
 
 void LoadPasswordVerifier() {
   if (!win9xFamily) return;

@@ -8,7 +8,7 @@
 
 typedef BOOL(WINAPI* VerifyScreenSavePwdProc)(HWND window);
 
-extern HMODULE passwordLibrary;              // "PASSWORD.CPL", or none
+extern HMODULE passwordLibrary;                // "PASSWORD.CPL", or none
 extern VerifyScreenSavePwdProc verifierEntry;  // its "VerifyScreenSavePwd", or none
 
 // Looks the checker up when the user's desktop settings say a password is in use.
@@ -21,8 +21,3 @@ void SetSaverRunning(bool on);
 
 // Lets the system change the screen-saver password, owned by `owner`.
 void ChangeSaverPassword(HWND owner);
-
-// The full path of a library in the Windows system directory; false when it does not
-// fit. The password libraries are only ever loaded by full path, so that a file of the
-// same name in the current directory or on the PATH can never stand in for them.
-bool SystemLibraryPath(const char* name, char* path, size_t capacity);

@@ -1,7 +1,6 @@
 #include "ui/dialog_values.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "core/catalogue.h"
 #include "render/palette.h"
@@ -48,15 +47,4 @@ void ClampForDialog(SettingsRecord& settings) {
   settings.LineWidth = Clamp(settings.LineWidth, kMinLineWidth, kMaxLineWidth);
   settings.Angle = Clamp(settings.Angle, 0, kMaxAngleDegrees);
   settings.CurPalette = Clamp(settings.CurPalette, 0, kPaletteCount - 1);
-}
-
-bool JoinPath(const char* directory, const char* name, char* path, size_t size) {
-  const size_t directoryLength = std::strlen(directory);
-  const size_t nameLength = std::strlen(name);
-  if (size == 0) return false;
-  path[0] = '\0';
-  if (directoryLength + nameLength >= size) return false;
-  std::memcpy(path, directory, directoryLength);
-  std::memcpy(path + directoryLength, name, nameLength + 1);
-  return true;
 }

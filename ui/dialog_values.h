@@ -37,7 +37,3 @@ IterationRange RangeAfterToChoice(int32_t from, int32_t to);
 // the catalogue, the iteration range into that entry's generations, TimeOut 0 .. 50,
 // LineWidth 1 .. 5, Angle 0 .. 360, CurPalette 0 .. 4. Values already in range are kept.
 void ClampForDialog(SettingsRecord& settings);
-
-// Writes `directory` followed by `name` into `path` (capacity `size`, terminating zero
-// included). Returns false, leaving `path` empty, when the whole text does not fit.
-bool JoinPath(const char* directory, const char* name, char* path, size_t size);

@@ -1,6 +1,6 @@
 #include "ui/help_win.h"
 
-#include "ui/dialog_values.h"
+#include "host/system_path_win.h"
 
 HMODULE helpViewerModule = nullptr;
 HtmlHelpEntry helpViewerEntry = nullptr;
@@ -10,28 +10,15 @@ namespace {
 
 constexpr const char* kViewerClassKey =
     "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
-constexpr const char* kViewerFileName = "\\hhctrl.ocx";
-constexpr const char* kHelpFileName = "\\Lumerin.chm";
+constexpr const char* kViewerFileName = "hhctrl.ocx";
+constexpr const char* kHelpFileName = "Lumerin.chm";
 constexpr WORD kHtmlHelpAOrdinal = 14;
-
-// `name` (which starts with a backslash) in the system directory. False when the
-// directory cannot be read or the whole path does not fit.
-bool SystemFilePath(const char* name, char (&path)[MAX_PATH]) {
-  char directory[MAX_PATH];
-  const UINT length = GetSystemDirectoryA(directory, sizeof directory);
-  // 0 is a failure; a length of the buffer or more is the size it would have needed.
-  if (length == 0 || length >= sizeof directory) {
-    path[0] = '\0';
-    return false;
-  }
-  return JoinPath(directory, name, path, sizeof path);
-}
 
 // The fallback loads the viewer from the system directory by its full path: a bare
 // name would be looked up in the program's folder and the current directory first.
 HMODULE LoadViewerFromSystemDirectory() {
   char path[MAX_PATH];
-  if (!SystemFilePath(kViewerFileName, path)) return nullptr;
+  if (!SystemFilePath(kViewerFileName, path, sizeof path)) return nullptr;
   return LoadLibraryA(path);
 }
 
@@ -85,7 +72,7 @@ HWND CallHtmlHelp(HWND window, LPCSTR file, UINT command, DWORD_PTR data) {
 
 void ShowHelpFile(HWND owner) {
   char path[MAX_PATH];
-  if (!SystemFilePath(kHelpFileName, path)) return;
+  if (!SystemFilePath(kHelpFileName, path, sizeof path)) return;
   CallHtmlHelp(owner, path, kHelpDisplayTopic, 0);
 }
 

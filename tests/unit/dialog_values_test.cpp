@@ -196,20 +196,4 @@ TEST(DialogValues, ValuesOutOfRangeAreBroughtToTheNearerEnd) {
   }
 }
 
-TEST(DialogValues, PathsAreJoinedOnlyWhenTheyFit) {
-  char path[16];
-  EXPECT_TRUE(JoinPath("C:W", "\\Lumerin.chm", path, sizeof path));  // 15 + zero: exact fit
-  EXPECT_STREQ(path, "C:W\\Lumerin.chm");
-
-  std::memset(path, 'x', sizeof path);
-  EXPECT_FALSE(JoinPath("C:Wi", "\\Lumerin.chm", path, sizeof path));  // one too many
-  EXPECT_STREQ(path, "");
-
-  const std::string longDirectory(300, 'd');
-  char room[260];
-  EXPECT_FALSE(JoinPath(longDirectory.c_str(), "\\hhctrl.ocx", room, sizeof room));
-  EXPECT_STREQ(room, "");
-  EXPECT_FALSE(JoinPath("a", "b", room, 0));
-}
-
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "host/password_win.h"
 #include "host/startup_win.h"
+#include "host/system_path_win.h"
 
 namespace {
 
@@ -190,7 +191,7 @@ TEST_F(PasswordServices, WithoutACheckerInTheSystemDirectoryNoPasswordIsAsked) {
   EXPECT_FALSE(ScreenSaverRunning());
 }
 
-TEST(SystemLibraryPath, NamesTheFileInTheSystemDirectoryWhenItFits) {
+TEST(SystemFilePath, NamesTheFileInTheSystemDirectoryWhenItFits) {
   const std::string expected = SystemDirectory() + "\\PASSWORD.CPL";
   struct Case {
     size_t capacity;
@@ -207,7 +208,7 @@ TEST(SystemLibraryPath, NamesTheFileInTheSystemDirectoryWhenItFits) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.capacity);
     std::vector<char> path(c.capacity + 8, '#');
-    EXPECT_EQ(SystemLibraryPath("PASSWORD.CPL", path.data(), c.capacity), c.fits);
+    EXPECT_EQ(SystemFilePath("PASSWORD.CPL", path.data(), c.capacity), c.fits);
     if (c.fits) {
       EXPECT_EQ(std::string(path.data()), expected);
     }

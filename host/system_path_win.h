@@ -1,0 +1,12 @@
+// Full paths of files in the Windows system directory. The system libraries the program
+// loads at run time (the password services, the help viewer) and the help file are only
+// ever named this way, so that a file of the same name in the current directory or on
+// the PATH can never stand in for them. Any thread.
+#pragma once
+
+#include <cstddef>
+
+// Writes the system directory, a separator and `name` into `path` (capacity bytes, the
+// terminating zero included). False, when the directory cannot be read or the whole
+// path does not fit; nothing is ever written past `capacity`.
+bool SystemFilePath(const char* name, char* path, size_t capacity);
