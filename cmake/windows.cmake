@@ -47,13 +47,26 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/Lumerin.chm
   COMMENT "Compiling the help file")
 add_custom_target(help_file ALL DEPENDS ${CMAKE_BINARY_DIR}/Lumerin.chm)
 
-# A booted 32-bit Wine prefix with fonts, made once per build tree; tests copy or share it.
+# How this machine runs 32-bit Windows programs: natively, every test below runs; under
+# the user-mode emulator, only the unit tests (in a 64-bit prefix, which an emulated
+# 32-bit Wine boots far faster); with neither, none of the Wine tests.
+execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine32-mode
+  OUTPUT_VARIABLE LUMERIN_WINE32 OUTPUT_STRIP_TRAILING_WHITESPACE)
+message(STATUS "32-bit Windows programs under Wine: ${LUMERIN_WINE32}")
+set(LUMERIN_WINE_ARCH win32)
+if(LUMERIN_WINE32 STREQUAL "emulated")
+  set(LUMERIN_WINE_ARCH win64)
+endif()
+
+# A booted Wine prefix with fonts, made once per build tree; tests copy or share it.
 set(LUMERIN_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-add_custom_command(OUTPUT ${LUMERIN_WINE_PREFIX}/.lumerin-ready
-  COMMAND ${PROJECT_SOURCE_DIR}/scripts/make-wine-prefix ${LUMERIN_WINE_PREFIX}
-  DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make-wine-prefix
-  COMMENT "Preparing the Wine prefix")
-add_custom_target(wine_prefix ALL DEPENDS ${LUMERIN_WINE_PREFIX}/.lumerin-ready)
+if(NOT LUMERIN_WINE32 STREQUAL "none")
+  add_custom_command(OUTPUT ${LUMERIN_WINE_PREFIX}/.lumerin-ready
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/make-wine-prefix ${LUMERIN_WINE_PREFIX} ${LUMERIN_WINE_ARCH}
+    DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make-wine-prefix
+    COMMENT "Preparing the Wine prefix")
+  add_custom_target(wine_prefix ALL DEPENDS ${LUMERIN_WINE_PREFIX}/.lumerin-ready)
+endif()
 
 # A display number of this build tree's own, so that two trees never share an X server.
 string(MD5 tree_hash "${CMAKE_BINARY_DIR}")
@@ -72,6 +85,7 @@ include(cmake/dist.cmake)
 
 if(BUILD_TESTING)
   add_executable(unit_tests ${LUMERIN_UNIT_TESTS})
+  target_compile_definitions(unit_tests PRIVATE ${LUMERIN_UNIT_TEST_DEFINITIONS})
   target_link_libraries(unit_tests PRIVATE lumerin_core GTest::gtest_main GTest::gmock)
   target_compile_options(unit_tests PRIVATE ${LUMERIN_WARNINGS})
   target_link_options(unit_tests PRIVATE -static)
@@ -97,6 +111,12 @@ if(BUILD_TESTING)
     set_tests_properties(wine.win_tests PROPERTIES RESOURCE_LOCK wine_registry)
   endif()
 
+  # The processor and the systems Lumerin.scr asks for, read off the file itself.
+  add_test(NAME scr.binary COMMAND ${LUMERIN_PYTHON} -m pytest -q -p no:cacheprovider
+    ${PROJECT_SOURCE_DIR}/tests/scr/test_scr_binary.py)
+  set_tests_properties(scr.binary PROPERTIES
+    ENVIRONMENT "LUMERIN_SCR=$<TARGET_FILE:Lumerin>;LUMERIN_OBJDUMP=${CMAKE_OBJDUMP}")
+
   # The help file as built, checked against its sources and the gallery.
   add_test(NAME help.file COMMAND ${LUMERIN_PYTHON} -m pytest -q -p no:cacheprovider
     ${PROJECT_SOURCE_DIR}/tests/help/test_help_file.py)
@@ -104,6 +124,17 @@ if(BUILD_TESTING)
 
   if(EXISTS ${PROJECT_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
     add_subdirectory(tests/e2e)
+  endif()
+
+  # What cannot run on this machine is reported as not run, never as passed (the
+  # end-to-end tests say so in their own folder).
+  if(LUMERIN_WINE32 STREQUAL "emulated")
+    set_tests_properties(wine.unit_tests PROPERTIES TIMEOUT 1200)
+  elseif(LUMERIN_WINE32 STREQUAL "none")
+    set_tests_properties(wine.unit_tests PROPERTIES DISABLED TRUE)
+  endif()
+  if(NOT LUMERIN_WINE32 STREQUAL "native" AND TEST wine.win_tests)
+    set_tests_properties(wine.win_tests PROPERTIES DISABLED TRUE)
   endif()
 
 endif()
