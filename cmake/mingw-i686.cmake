@@ -8,8 +8,10 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# SSE2 arithmetic so that every double is rounded as on x86-64, never x87's extended precision.
-set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
+# The P6 baseline (Pentium Pro, Pentium II): x87 arithmetic, no SSE or MMX, which
+# processors before the Pentium 4 lack and Windows 95 and NT 4 never enable. Doubles are
+# rounded as on x86-64 because every computing thread sets x87 double precision itself.
+set(CMAKE_C_FLAGS_INIT "-march=i686 -mfpmath=387")
+set(CMAKE_CXX_FLAGS_INIT "-march=i686 -mfpmath=387")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")

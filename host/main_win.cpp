@@ -3,6 +3,7 @@
 // and a drawing thread still running ends with the process.
 #include <windows.h>
 
+#include "core/float_precision.h"
 #include "host/command_line.h"
 #include "host/startup_win.h"
 
@@ -13,6 +14,7 @@ const char* NextChar(const char* text) { return CharNextA(text); }
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  UseDoublePrecision();
   const char* arguments = FindArgumentText(GetCommandLineA(), NextChar);
   ExitProcess(static_cast<UINT>(DispatchMode(GetModuleHandleA(nullptr), arguments)));
 }

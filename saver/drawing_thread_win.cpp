@@ -1,5 +1,6 @@
 #include "saver/drawing_thread_win.h"
 
+#include "core/float_precision.h"
 #include "render/gdi_surface_win.h"
 #include "render/palette.h"
 #include "render/pens_win.h"
@@ -89,6 +90,8 @@ class WindowAnimation : public AnimationPlatform {
 }  // namespace
 
 DWORD WINAPI DrawingThread(LPVOID parameter) {
+  // A new thread starts with the system's x87 set-up, not the program's.
+  UseDoublePrecision();
   const HWND window = static_cast<HWND>(parameter);
   randomTickSource = SystemTicks;
 
