@@ -75,6 +75,6 @@ add_custom_command(OUTPUT ${LUMERIN_DIST_SETUP}
   COMMENT "Building LumerinSetup-${PROJECT_VERSION}.exe"
   VERBATIM)
 
-# Part of every build: the installer's end-to-end test needs it, and it takes a second.
+# Built by every build: the installer's end-to-end test needs it, and it takes a second.
 add_custom_target(dist ALL DEPENDS ${LUMERIN_DIST_ZIP} ${LUMERIN_DIST_SETUP})
 set(LUMERIN_DIST_READY ON)

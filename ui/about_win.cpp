@@ -15,7 +15,9 @@ void OpenWebSite() {
 // shares, with its own cursor.
 bool SetLinkCursor(HWND dialog, HWND control, WORD hitTest) {
   if (hitTest != HTCLIENT || control != GetDlgItem(dialog, IDC_WEBSITE)) return false;
-  SetCursor(LoadCursor(nullptr, IDC_HAND));
+  // 95 and NT 4 have no hand cursor: the arrow, rather than no pointer at all.
+  HCURSOR hand = LoadCursor(nullptr, IDC_HAND);
+  SetCursor(hand != nullptr ? hand : LoadCursor(nullptr, IDC_ARROW));
   SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
   return true;
 }
