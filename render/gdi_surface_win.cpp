@@ -2,12 +2,12 @@
 
 #include "render/pens_win.h"
 
-GdiSurface::GdiSurface(HWND window, HBRUSH background, HANDLE stopEvent)
-    : window_(window),
-      background_(background),
-      stopEvent_(stopEvent),
-      // GetDC(NULL) is the whole screen's context: without a window, draw nothing.
-      dc_(window != nullptr ? GetDC(window) : nullptr) {}
+HDC GetDrawingDC(HWND window) {
+  return window != nullptr ? GetDCEx(window, nullptr, DCX_CACHE) : nullptr;
+}
+
+GdiSurface::GdiSurface(HWND window, HBRUSH background, SegmentPause* pause)
+    : window_(window), background_(background), pause_(pause), dc_(GetDrawingDC(window)) {}
 
 GdiSurface::~GdiSurface() { End(); }
 
@@ -42,16 +42,17 @@ void GdiSurface::LineTo(int x, int y) {
 }
 
 bool GdiSurface::Pause(int milliseconds) {
-  if (stopEvent_ == nullptr) {
-    Sleep(static_cast<DWORD>(milliseconds));
+  const DWORD wait = milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0;
+  if (pause_ == nullptr) {
+    Sleep(wait);
     return true;
   }
-  // Signalled, or a handle that can no longer be waited on: either way, stop.
-  return WaitForSingleObject(stopEvent_, static_cast<DWORD>(milliseconds)) == WAIT_TIMEOUT;
+  return pause_->Wait(wait);
 }
 
 bool Render(int pass, HWND window, HBRUSH background, HANDLE stopEvent) {
   if (pass == 0) return Render(0, nullptr);
-  GdiSurface surface(window, background, stopEvent);
+  SegmentPause pause(stopEvent, PreciseTimerFunctions());
+  GdiSurface surface(window, background, &pause);
   return Render(pass, &surface);
 }

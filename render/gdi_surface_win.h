@@ -1,17 +1,22 @@
 // The drawing pass's surface in the saver: GDI on the saver window, used by the drawing
-// thread only. It holds the window's device context from construction to End (or
-// destruction), across every pause, and draws with the process-wide pens.
+// thread only. It holds a device context of its own from construction to End (or
+// destruction), across every pause, and draws with the process-wide pens. The saver
+// window's class has a device context of its own that every GetDC returns, on any
+// thread; the surface takes a cache context instead, so that a paint in progress on the
+// window's thread, which clips that class context to the repainted area, never clips
+// the segments drawn meanwhile.
 #pragma once
 
 #include <windows.h>
 
+#include "render/segment_pause_win.h"
 #include "render/turtle.h"
 
 class GdiSurface : public DrawingSurface {
  public:
-  // `background` fills the client area on Clear. `stopEvent`, when not null, cuts every
-  // pause short once it is signalled and makes the drawing stop.
-  GdiSurface(HWND window, HBRUSH background, HANDLE stopEvent);
+  // `background` fills the client area on Clear. Every pause is `pause`'s, which ends the
+  // drawing when its stop event is signalled; without one, a plain Sleep.
+  GdiSurface(HWND window, HBRUSH background, SegmentPause* pause);
   ~GdiSurface() override;
   GdiSurface(const GdiSurface&) = delete;
   GdiSurface& operator=(const GdiSurface&) = delete;
@@ -29,11 +34,17 @@ class GdiSurface : public DrawingSurface {
  private:
   HWND window_;
   HBRUSH background_;
-  HANDLE stopEvent_;
+  SegmentPause* pause_;
   HDC dc_;
   HGDIOBJ originalPen_ = nullptr;
 };
 
+// A device context for drawing into `window` from any thread, apart from the one its
+// class may keep: release it with ReleaseDC. Null without a window (GetDC(NULL) would
+// be the whole screen's).
+HDC GetDrawingDC(HWND window);
+
 // One pass of the renderer onto the saver window: pass 0 measures (nothing of the window
-// is used), any other pass draws. Returns false when stopEvent stopped the drawing.
+// is used), any other pass draws, pausing on stopEvent alone. Returns false when
+// stopEvent stopped the drawing.
 bool Render(int pass, HWND window, HBRUSH background, HANDLE stopEvent);

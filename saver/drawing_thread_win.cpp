@@ -59,7 +59,8 @@ class ShowingSurface : public DrawingSurface {
 
 class WindowAnimation : public AnimationPlatform {
  public:
-  explicit WindowAnimation(HWND window) : window_(window) {}
+  explicit WindowAnimation(HWND window)
+      : window_(window), segmentPause_(stopEvent, FindPreciseTimerFunctions()) {}
 
   void RebuildPens(int32_t palette) override {
     DeletePens();
@@ -71,7 +72,7 @@ class WindowAnimation : public AnimationPlatform {
     Render(0, nullptr);
     bool finished;
     {
-      GdiSurface surface(window_, backgroundBrush, stopEvent);
+      GdiSurface surface(window_, backgroundBrush, &segmentPause_);
       ShowingSurface showing(surface);
       finished = Render(1, &showing);
     }
@@ -85,6 +86,7 @@ class WindowAnimation : public AnimationPlatform {
 
  private:
   HWND window_;
+  SegmentPause segmentPause_;  // one high-resolution timer for the thread's life
 };
 
 }  // namespace
@@ -104,7 +106,7 @@ DWORD WINAPI DrawingThread(LPVOID parameter) {
   GetClientRect(window, &client);
   SetDrawingArea(client.right, client.bottom);
 
-  const HDC dc = GetDC(window);
+  const HDC dc = GetDrawingDC(window);
   if (dc != nullptr) {
     FillRect(dc, &client, backgroundBrush);
     ReleaseDC(window, dc);

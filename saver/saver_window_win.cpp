@@ -18,7 +18,8 @@ void OnCreate(HWND window) {
 }
 
 void OnEraseBackground(HWND window) {
-  // A device context and rectangle of this thread's own, never the drawing thread's.
+  // The window's own device context (its class keeps one, and every GetDC returns it);
+  // the drawing thread draws through cache contexts of its own, never this one.
   const HDC dc = GetDC(window);
   if (dc == nullptr) return;
   RECT client;

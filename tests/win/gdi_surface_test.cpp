@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "core/catalogue.h"
+#include "core/float_precision.h"
 #include "core/rewrite.h"
 #include "render/gdi_surface_win.h"
 #include "render/palette.h"
@@ -13,11 +15,13 @@ namespace {
 
 constexpr COLORREF kBackground = RGB(0, 0, 40);
 
-// A full-size popup like the saver's, drawn on from this thread.
+// A full-size popup like the saver's, with a device context of its own as the saver
+// window's class has, drawn on from this thread.
 class GdiDrawing : public ::testing::Test {
  protected:
   void SetUp() override {
     WNDCLASSA wc = {};
+    wc.style = CS_OWNDC;
     wc.lpfnWndProc = DefWindowProcA;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "LumerinGdiSurfaceTest";
@@ -97,19 +101,128 @@ TEST_F(GdiDrawing, ASignalledStopEndsTheDrawingAfterTheCurrentSegment) {
   EXPECT_EQ(Pixel(752, 300), kBackground);  // the second never was
 }
 
-TEST(GdiSurfacePause, WaitsUnlessTheStopEventIsSignalled) {
-  HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  ASSERT_NE(stop, nullptr);
-  {
-    GdiSurface withEvent(nullptr, nullptr, stop);
-    EXPECT_TRUE(withEvent.Pause(1));
-    SetEvent(stop);
-    EXPECT_FALSE(withEvent.Pause(1));
-    EXPECT_FALSE(withEvent.Pause(0));
+TEST_F(GdiDrawing, SegmentsDrawnWhileTheWindowPaintsStillReachTheScreen) {
+  // The window's thread holds a paint of a small corner open: the window's own device
+  // context is clipped to that corner until EndPaint.
+  RECT corner = {10, 10, 20, 20};
+  InvalidateRect(window_, &corner, FALSE);
+  PAINTSTRUCT paint;
+  ASSERT_NE(BeginPaint(window_, &paint), nullptr);
+  std::thread drawing([this] {
+    UseDoublePrecision();
+    Render(0, window_, brush_, stop_);
+    Render(1, window_, brush_, stop_);
+  });
+  drawing.join();
+  EndPaint(window_, &paint);
+  EXPECT_EQ(Pixel(400, 552), colors[1]);
+  EXPECT_EQ(Pixel(752, 300), colors[2]);
+  EXPECT_EQ(Pixel(400, 300), kBackground);
+}
+
+// Stand-ins for the two timer functions: the "timer" they make is an event of the test's,
+// so that the test decides when it fires and sees what the pause waits on.
+struct FakeTimer {
+  static HANDLE event;
+  static DWORD flags;
+  static LONGLONG due;
+  static HANDLE WINAPI Create(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD createFlags, DWORD) {
+    flags = createFlags;
+    HANDLE copy = nullptr;
+    DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &copy, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    return copy;
   }
-  GdiSurface withoutEvent(nullptr, nullptr, nullptr);
-  EXPECT_TRUE(withoutEvent.Pause(1));
-  CloseHandle(stop);
+  static HANDLE WINAPI Refuse(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD) { return nullptr; }
+  static BOOL WINAPI Set(HANDLE, const LARGE_INTEGER* dueTime, LONG, PTIMERAPCROUTINE, LPVOID,
+                         BOOL) {
+    due = dueTime->QuadPart;
+    return TRUE;
+  }
+};
+HANDLE FakeTimer::event = nullptr;
+DWORD FakeTimer::flags = 0;
+LONGLONG FakeTimer::due = 0;
+
+class SegmentPauseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    FakeTimer::event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    FakeTimer::flags = 0;
+    FakeTimer::due = 0;
+  }
+  void TearDown() override {
+    CloseHandle(stop_);
+    CloseHandle(FakeTimer::event);
+  }
+  // Waits a minute unless something ends the pause; returns how it ended and how soon.
+  bool LongWait(SegmentPause& pause, DWORD* elapsedMs) {
+    const DWORD start = GetTickCount();
+    const bool going = pause.Wait(60000);
+    *elapsedMs = GetTickCount() - start;
+    return going;
+  }
+  // Signals the stop event from another thread while this one is in the pause.
+  bool StopDuring(SegmentPause& pause, DWORD* elapsedMs) {
+    std::thread stopper([this] {
+      Sleep(50);
+      SetEvent(stop_);
+    });
+    const bool going = LongWait(pause, elapsedMs);
+    stopper.join();
+    return going;
+  }
+  HANDLE stop_ = nullptr;
+};
+
+TEST_F(SegmentPauseTest, WaitsOnAHighResolutionTimerAndTheStopEventWhereTheSystemHasThem) {
+  PreciseTimerFunctions fakes;
+  fakes.create = FakeTimer::Create;
+  fakes.set = FakeTimer::Set;
+  SegmentPause pause(stop_, fakes);
+  ASSERT_TRUE(pause.UsesTimer());
+  EXPECT_EQ(FakeTimer::flags, 2u);  // a high-resolution timer
+
+  SetEvent(FakeTimer::event);  // the timer has fired: the pause is over at once
+  DWORD elapsed = 0;
+  EXPECT_TRUE(LongWait(pause, &elapsed));
+  EXPECT_LT(elapsed, 10000u);
+  EXPECT_TRUE(pause.Wait(5));
+  EXPECT_EQ(FakeTimer::due, -50000);  // 5 ms from now, in 100 ns units
+
+  ResetEvent(FakeTimer::event);
+  EXPECT_FALSE(StopDuring(pause, &elapsed));
+  EXPECT_LT(elapsed, 10000u);
+}
+
+TEST_F(SegmentPauseTest, WaitsOnTheStopEventAloneWhereTheSystemHasNoSuchTimer) {
+  const PreciseTimerFunctions absent;  // what the look-up gives on 95, 98, NT 4 ... 8.1
+  PreciseTimerFunctions refused;       // Windows 10 before version 1803 refuses the flag
+  refused.create = FakeTimer::Refuse;
+  refused.set = FakeTimer::Set;
+  for (const PreciseTimerFunctions& functions : {absent, refused}) {
+    SegmentPause pause(stop_, functions);
+    EXPECT_FALSE(pause.UsesTimer());
+    EXPECT_TRUE(pause.Wait(5));
+    DWORD elapsed = 0;
+    EXPECT_FALSE(StopDuring(pause, &elapsed));
+    EXPECT_LT(elapsed, 10000u);
+    EXPECT_FALSE(pause.Wait(0));
+    ResetEvent(stop_);
+  }
+  EXPECT_EQ(FakeTimer::due, 0);  // no timer was ever set
+}
+
+TEST_F(SegmentPauseTest, TheSystemsOwnTimerFunctionsArePicked) {
+  const PreciseTimerFunctions found = FindPreciseTimerFunctions();
+  ASSERT_NE(found.create, nullptr);
+  ASSERT_NE(found.set, nullptr);
+  SegmentPause pause(stop_, found);
+  EXPECT_TRUE(pause.UsesTimer());  // this system has high-resolution timers
+  EXPECT_TRUE(pause.Wait(5));
+  SetEvent(stop_);
+  EXPECT_FALSE(pause.Wait(5));
 }
 
 }  // namespace
