@@ -33,6 +33,7 @@ const char kUsage[] =
     "  --palette N          0 Blue, 1 Autumn (default), 2 Raspberry, 3 White gradient,\n"
     "                       4 New Year\n"
     "  --background RRGGBB  background colour (default 000000)\n"
+    "  --help               this text\n"
     "A first argument that is an option also runs the saver: 'lumerin --root' is\n"
     "'lumerin saver --root', which is how XScreenSaver starts it.\n";
 
@@ -46,9 +47,10 @@ enum NumberIndex { kFractal, kFrom, kTo, kPause, kWidth, kAngle, kPalette, kNumb
 
 constexpr NumberOption kNumberOptions[kNumberCount] = {
     {"--fractal", 0, kFractalCount - 1},
-    // Generations as the dialog numbers them; checked against the fractal once it is known.
-    {"--from", 1, 99},
-    {"--to", 1, 99},
+    // Generations as the dialog numbers them, up to the most any entry has (MostGenerations);
+    // a fixed fractal's are checked against its own once it is known.
+    {"--from", 1, 0},
+    {"--to", 1, 0},
     {"--pause", 0, kTimeOutMaxTenths},
     {"--width", kLineWidthMinPixels, kLineWidthMaxPixels},
     {"--angle", 0, kAngleMaxDegrees},
@@ -78,6 +80,13 @@ bool ReadWindowId(const std::string& text, uint32_t* id) {
   if (value == 0 || value > kMaxWindowId) return false;
   *id = static_cast<uint32_t>(value);
   return true;
+}
+
+// The largest number of generations any catalogue entry offers.
+long MostGenerations() {
+  long most = 0;
+  for (const FractalRecord& entry : FractalCatalogue) most = std::max<long>(most, entry.maxIter);
+  return most;
 }
 
 const char kWindowIdRange[] = "expected a window id, decimal or 0x hexadecimal, not 0";
@@ -122,10 +131,11 @@ int RunSaver(const Args& args) {
         return UsageError("bad --background '" + v + "' (expected RRGGBB)");
     } else {
       const NumberOption& o = kNumberOptions[number];
+      const long max = number == kFrom || number == kTo ? MostGenerations() : o.max;
       long value = 0;
-      if (!ReadNumber(v, o.max, &value) || value < o.min)
+      if (!ReadNumber(v, max, &value) || value < o.min)
         return UsageError("bad " + a + " '" + v + "' (expected " + std::to_string(o.min) + " to " +
-                          std::to_string(o.max) + ")");
+                          std::to_string(max) + ")");
       numbers[number] = value;
       given[number] = true;
     }
@@ -143,19 +153,15 @@ int RunSaver(const Args& args) {
     Settings.NumFractal = static_cast<int32_t>(numbers[kFractal]);
   }
   // The fixed fractal's generations must be its own. The slideshow picks its own
-  // generation: there they need only be generations some fractal has.
+  // generation, so there they only need to be generations some fractal has.
   const bool fixed = Settings.DefaultMode == 0;
   const int32_t last = FractalEntry(Settings.NumFractal).maxIter;
-  int32_t limit = last;
-  if (!fixed) {
-    for (const FractalRecord& entry : FractalCatalogue) limit = std::max(limit, entry.maxIter);
-  }
   for (int n : {kFrom, kTo}) {
-    if (!given[n] || numbers[n] <= limit) continue;
-    return UsageError("bad " + std::string(kNumberOptions[n].name) + " '" +
-                      std::to_string(numbers[n]) + "' (" +
-                      (fixed ? "fractal " + std::to_string(Settings.NumFractal) + " has " : "") +
-                      "generations 1 to " + std::to_string(limit) + ")");
+    if (fixed && given[n] && numbers[n] > last)
+      return UsageError("bad " + std::string(kNumberOptions[n].name) + " '" +
+                        std::to_string(numbers[n]) + "' (fractal " +
+                        std::to_string(Settings.NumFractal) + " has generations 1 to " +
+                        std::to_string(last) + ")");
   }
   if (given[kFrom] && given[kTo] && numbers[kFrom] > numbers[kTo])
     return UsageError("--from " + std::to_string(numbers[kFrom]) + " is after --to " +
