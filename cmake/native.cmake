@@ -7,10 +7,38 @@ lumerin_core_library(lumerin_core -O2)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
 
+find_package(X11 REQUIRED)
+
+# The tool, with the X11 layer (*_x11.cpp) of its display mode, "lumerin saver".
 file(GLOB LUMERIN_TOOL_SOURCES CONFIGURE_DEPENDS tools/*.cpp)
-add_executable(lumerin ${LUMERIN_TOOL_SOURCES})
-target_link_libraries(lumerin PRIVATE lumerin_core PkgConfig::CAIRO)
+file(GLOB LUMERIN_X11_SOURCES CONFIGURE_DEPENDS
+  core/*_x11.cpp render/*_x11.cpp saver/*_x11.cpp settings/*_x11.cpp ui/*_x11.cpp host/*_x11.cpp)
+add_executable(lumerin ${LUMERIN_TOOL_SOURCES} ${LUMERIN_X11_SOURCES})
+target_link_libraries(lumerin PRIVATE lumerin_core PkgConfig::CAIRO X11::X11)
 target_compile_options(lumerin PRIVATE ${LUMERIN_WARNINGS})
+
+# cmake --install: the tool, a link to it among XScreenSaver's display modes and the option
+# file that xscreensaver-settings reads. Relative directories are taken under the prefix.
+include(GNUInstallDirs)
+set(LUMERIN_HACK_DIR "${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver" CACHE STRING
+  "Where XScreenSaver looks for its display modes")
+set(LUMERIN_XSCREENSAVER_CONFIG_DIR "${CMAKE_INSTALL_DATADIR}/xscreensaver/config" CACHE STRING
+  "Where xscreensaver-settings reads the display modes' option files")
+install(TARGETS lumerin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES packaging/lumerin.xml DESTINATION ${LUMERIN_XSCREENSAVER_CONFIG_DIR})
+# A relative link, so that the installed tree can be moved or packaged as a whole.
+install(CODE "
+  set(hack_dir [[${LUMERIN_HACK_DIR}]])
+  if(NOT IS_ABSOLUTE \"\${hack_dir}\")
+    set(hack_dir \"\${CMAKE_INSTALL_PREFIX}/\${hack_dir}\")
+  endif()
+  file(RELATIVE_PATH target \"\${hack_dir}\"
+       \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/lumerin\")
+  set(link \"\$ENV{DESTDIR}\${hack_dir}/lumerin\")
+  message(STATUS \"Installing: \${link} -> \${target}\")
+  file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${hack_dir}\")
+  file(CREATE_LINK \"\${target}\" \"\${link}\" SYMBOLIC)
+")
 
 find_package(benchmark REQUIRED)
 file(GLOB LUMERIN_BENCH_SOURCES CONFIGURE_DEPENDS bench/*.cpp)

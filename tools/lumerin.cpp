@@ -28,6 +28,9 @@ const Command kCommands[] = {
      "                             (move X Y, line PEN X Y) and/or an image"},
     {"gallery", RunGallery,
      "gallery DIR                one PNG per entry, last offered generation"},
+    {"saver", RunSaver,
+     "saver [--root | --window-id ID] [OPTIONS]\n"
+     "                             the screen saver in a window (see 'lumerin saver --help')"},
     {"help", RunHelp, "help                       this text"},
 };
 
@@ -53,6 +56,25 @@ bool ReadNumber(const std::string& text, long max, long* value) {
   }
   if (v > max) return false;
   *value = v;
+  return true;
+}
+
+bool ReadColor(const std::string& text, uint32_t* colorref) {
+  if (text.size() != 6) return false;
+  uint32_t rgb = 0;
+  for (char c : text) {
+    int digit;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else
+      return false;
+    rgb = rgb << 4 | static_cast<uint32_t>(digit);
+  }
+  *colorref = (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
   return true;
 }
 
@@ -138,6 +160,9 @@ int main(int argc, char** argv) {
     RunHelp(args);
     return kUsageError;
   }
+  // XScreenSaver starts a display mode by its program name with options only ("lumerin
+  // --root ..."): a first argument that is an option means the saver.
+  if (!args[0].empty() && args[0][0] == '-') args.insert(args.begin(), "saver");
   for (const Command& c : kCommands) {
     if (args[0] == c.name) return c.run(args);
   }

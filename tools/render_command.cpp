@@ -111,26 +111,6 @@ bool ReadSize(const std::string& text, int* width, int* height) {
   return true;
 }
 
-// RRGGBB as written on the web, turned into a COLORREF (red in the low byte).
-bool ReadColor(const std::string& text, uint32_t* colorref) {
-  if (text.size() != 6) return false;
-  uint32_t rgb = 0;
-  for (char c : text) {
-    int digit;
-    if (c >= '0' && c <= '9')
-      digit = c - '0';
-    else if (c >= 'a' && c <= 'f')
-      digit = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-      digit = c - 'A' + 10;
-    else
-      return false;
-    rgb = rgb << 4 | static_cast<uint32_t>(digit);
-  }
-  *colorref = (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
-  return true;
-}
-
 // Both passes over CurrentString, as the drawing thread makes them.
 void DrawCurrent(DrawingSurface* surface) {
   Render(0, nullptr);

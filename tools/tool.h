@@ -1,6 +1,7 @@
 // Shared pieces of the lumerin command-line tool: argument reading and error exits.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@ int UsageError(const std::string& message);
 
 // Reads a non-negative decimal number no larger than `max`; false for anything else.
 bool ReadNumber(const std::string& text, long max, long* value);
+
+// Reads RRGGBB, as written on the web, into a COLORREF (red in the low byte).
+bool ReadColor(const std::string& text, uint32_t* colorref);
 
 // Reads ENTRY (0..15) and GEN from the two words; on failure prints the error.
 bool ReadEntryAndGeneration(const Args& args, size_t first, int* entry, int* generation);
@@ -29,3 +33,4 @@ int RunList(const Args& args);
 int RunGenerate(const Args& args);
 int RunRender(const Args& args);
 int RunGallery(const Args& args);
+int RunSaver(const Args& args);

@@ -1,0 +1,314 @@
+#include "saver/saver_x11.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+
+#include "render/palette.h"
+#include "render/turtle.h"
+#include "render/xlib_surface_x11.h"
+#include "saver/animation.h"
+#include "saver/random.h"
+#include "settings/settings.h"
+
+namespace {
+
+constexpr unsigned kOwnWidth = 800;
+constexpr unsigned kOwnHeight = 600;
+// The longest wait for a window to be shown before the first drawing; one that is never
+// shown is drawn into all the same.
+constexpr uint32_t kFirstShowWaitMs = 1000;
+
+// SIGTERM and SIGINT write a byte here; every pause polls the reading end.
+int signalPipe[2] = {-1, -1};
+
+// What the X error handler saw. Xlib calls the handler on this thread, from within the
+// call that read the error, and the handler may not call Xlib itself.
+bool windowLost = false;
+int otherXError = 0;
+
+void OnStopSignal(int) {
+  const int saved = errno;
+  const char byte = 1;
+  if (write(signalPipe[1], &byte, 1) < 0) {
+    // The pipe is full: a stop is already waiting to be read.
+  }
+  errno = saved;
+}
+
+int OnXError(Display*, XErrorEvent* error) {
+  // The daemon destroys the window while drawing may still be on its way to it.
+  if (error->error_code == BadWindow || error->error_code == BadDrawable) {
+    windowLost = true;
+  } else if (otherXError == 0) {
+    otherXError = error->error_code;
+  }
+  return 0;
+}
+
+// A lost connection leaves nothing to draw on, as a destroyed window does. Xlib ends the
+// process if this returns, so it ends it itself, quietly.
+int OnXIOError(Display*) { _exit(kSaverEnded); }
+
+bool InstallSignals() {
+  if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+  struct sigaction action = {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  if (sigaction(SIGTERM, &action, nullptr) != 0 || sigaction(SIGINT, &action, nullptr) != 0)
+    return false;
+  // A write to a closed X connection then fails into the IO error handler instead.
+  signal(SIGPIPE, SIG_IGN);
+  return true;
+}
+
+uint64_t NowMs() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+// The random source's tick: a millisecond count that wraps, as the system's tick count does.
+uint32_t MonotonicTicks() { return static_cast<uint32_t>(NowMs()); }
+
+class X11Saver : public AnimationPlatform {
+ public:
+  enum class Outcome { kTimeUp, kStop, kResized };
+
+  X11Saver(Display* display, Window window, bool own, const XWindowAttributes& attributes)
+      : display_(display),
+        window_(window),
+        own_(own),
+        width_(attributes.width),
+        height_(attributes.height),
+        shown_(attributes.map_state == IsViewable),
+        pens_(display, window, attributes.visual, attributes.colormap) {
+    deleteAtom_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
+  }
+
+  // Waits to be shown, clears the window and runs the loop the settings ask for, until
+  // something ends it.
+  void Run() {
+    const uint64_t showDeadline = NowMs() + kFirstShowWaitMs;
+    while (!shown_) {
+      const Outcome outcome = WaitUntil(showDeadline);
+      if (outcome == Outcome::kStop) return;
+      if (outcome == Outcome::kTimeUp) break;
+      resized_ = false;  // the size is taken once the window shows
+    }
+    resized_ = false;
+    SetDrawingArea(width_, height_);
+    pens_.Create();
+    PausingSurface(*this).Clear();
+    XFlush(display_);
+    if (Settings.DefaultMode != 0) {
+      RunSlideshow(*this);
+    } else {
+      RunFixedFractal(*this);
+    }
+  }
+
+  void RebuildPens(int32_t palette) override {
+    pens_.Free();
+    ApplyPalette(palette);
+    pens_.Create();
+  }
+
+  // Both passes; a resize during the drawing pass starts them again at the new size.
+  bool Draw() override {
+    for (;;) {
+      Render(0, nullptr);
+      PausingSurface surface(*this);
+      if (Render(1, &surface)) {
+        XFlush(display_);
+        return true;
+      }
+      if (stop_ || !resized_) return false;
+      TakeNewSize();
+    }
+  }
+
+  // A resize during the pause draws the figure again at the new size; the pause goes on.
+  bool Wait(uint32_t milliseconds) override {
+    const uint64_t deadline = NowMs() + milliseconds;
+    for (;;) {
+      switch (WaitUntil(deadline)) {
+        case Outcome::kTimeUp:
+          return true;
+        case Outcome::kStop:
+          return false;
+        case Outcome::kResized:
+          TakeNewSize();
+          if (!Draw()) return false;
+          break;
+      }
+    }
+  }
+
+  bool failed() const { return otherXError != 0; }
+
+ private:
+  // The drawing pass's surface, whose pause after each segment is a wait on events.
+  class PausingSurface : public XlibSurface {
+   public:
+    explicit PausingSurface(X11Saver& saver)
+        : XlibSurface(saver.display_, saver.window_, saver.pens_, saver.width_, saver.height_),
+          saver_(saver) {}
+    bool Pause(int milliseconds) override {
+      return saver_.WaitUntil(NowMs() + static_cast<uint64_t>(milliseconds)) == Outcome::kTimeUp;
+    }
+
+   private:
+    X11Saver& saver_;
+  };
+
+  void TakeNewSize() {
+    resized_ = false;
+    SetDrawingArea(width_, height_);
+  }
+
+  // Handles what has arrived and waits for more until the deadline. Stops as soon as a
+  // stop is asked for or the window goes, and on a resize.
+  Outcome WaitUntil(uint64_t deadline) {
+    for (;;) {
+      HandleEvents();
+      if (windowLost || otherXError != 0) stop_ = true;
+      if (stop_) return Outcome::kStop;
+      if (resized_) return Outcome::kResized;
+      const uint64_t now = NowMs();
+      if (now >= deadline) return Outcome::kTimeUp;
+      pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
+      const int ready = poll(fds, 2, static_cast<int>(deadline - now));
+      if (ready > 0 && fds[1].revents != 0) stop_ = true;
+    }
+  }
+
+  // Every queued event; XPending also sends what is buffered, so the figure shows as it
+  // grows, and reads what the server sent.
+  void HandleEvents() {
+    while (XPending(display_) > 0) {
+      XEvent event;
+      XNextEvent(display_, &event);
+      if (event.xany.window != window_) continue;
+      switch (event.type) {
+        case Expose: {
+          // Nothing keeps the figure off screen: what was hidden comes back as background,
+          // as the Windows saver's does, and the figure goes on growing.
+          shown_ = true;
+          const XExposeEvent& e = event.xexpose;
+          if (pens_.background() != nullptr)
+            XFillRectangle(display_, window_, pens_.background(), e.x, e.y,
+                           static_cast<unsigned>(e.width), static_cast<unsigned>(e.height));
+          break;
+        }
+        case MapNotify:
+          shown_ = true;
+          break;
+        case ConfigureNotify:
+          if (event.xconfigure.width != width_ || event.xconfigure.height != height_) {
+            width_ = event.xconfigure.width;
+            height_ = event.xconfigure.height;
+            resized_ = true;
+          }
+          break;
+        case DestroyNotify:
+          windowLost = true;
+          break;
+        case KeyPress:
+          if (own_) {
+            const KeySym key = XLookupKeysym(&event.xkey, 0);
+            if (key == XK_q || key == XK_Q || key == XK_Escape) stop_ = true;
+          }
+          break;
+        case ClientMessage:
+          if (own_ && event.xclient.format == 32 &&
+              static_cast<Atom>(event.xclient.data.l[0]) == deleteAtom_)
+            stop_ = true;
+          break;
+        default:
+          break;
+      }
+    }
+  }
+
+  Display* display_;
+  Window window_;
+  bool own_;
+  int width_, height_;
+  bool shown_;
+  bool resized_ = false;
+  bool stop_ = false;
+  Atom deleteAtom_;
+  XlibPens pens_;
+};
+
+Window MakeOwnWindow(Display* display) {
+  const int screen = DefaultScreen(display);
+  const Window window =
+      XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, kOwnWidth, kOwnHeight, 0,
+                          BlackPixel(display, screen), BlackPixel(display, screen));
+  XStoreName(display, window, "Lumerin");
+  char name[] = "lumerin", className[] = "Lumerin";
+  XClassHint hint = {name, className};
+  XSetClassHint(display, window, &hint);
+  Atom deleteAtom = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(display, window, &deleteAtom, 1);
+  XSelectInput(display, window, ExposureMask | StructureNotifyMask | KeyPressMask);
+  XMapWindow(display, window);
+  return window;
+}
+
+}  // namespace
+
+int RunSaverX11(const SaverWindowChoice& choice) {
+  if (!InstallSignals()) {
+    std::perror("lumerin: cannot set up the signal pipe");
+    return kSaverFailed;
+  }
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) {
+    std::fprintf(stderr, "lumerin: cannot open the X display\n");
+    return kSaverFailed;
+  }
+  XSetErrorHandler(OnXError);
+  XSetIOErrorHandler(OnXIOError);
+
+  Window window = 0;
+  const bool own = choice.kind == SaverWindowKind::kOwn;
+  if (own) {
+    window = MakeOwnWindow(display);
+  } else {
+    window = choice.kind == SaverWindowKind::kRoot ? DefaultRootWindow(display)
+                                                   : static_cast<Window>(choice.windowId);
+    // Selected before the attributes are read, so that no change between the two is missed.
+    XSelectInput(display, window, ExposureMask | StructureNotifyMask);
+  }
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(display, window, &attributes) || windowLost) {
+    std::fprintf(stderr, "lumerin: 0x%lx is not a window\n", static_cast<unsigned long>(window));
+    XCloseDisplay(display);
+    return kSaverNotWindow;
+  }
+
+  randomTickSource = MonotonicTicks;
+  int status = kSaverEnded;
+  {
+    X11Saver saver(display, window, own, attributes);
+    saver.Run();
+    if (saver.failed()) {
+      std::fprintf(stderr, "lumerin: X error %d\n", otherXError);
+      status = kSaverFailed;
+    }
+  }
+  if (own && !windowLost) XDestroyWindow(display, window);
+  XCloseDisplay(display);
+  return status;
+}
