@@ -2,12 +2,15 @@
 JOBS ?= 2
 NATIVE := build/native
 WIN32 := build/win32
+# Only where 32-bit Windows programs cannot run at full speed (scripts/wine32-mode): the
+# same program built for 64-bit Windows, to run the Windows-layer and end-to-end tests.
+WIN64 := build/win64
 FUZZ := build/fuzz
 FUZZ_SECONDS ?= 300
 SOAK_MINUTES ?= 10
 CMAKE_FLAGS ?=
 
-.PHONY: all native win32 fuzzers test run bench fuzz soak bootstrap clean
+.PHONY: all native win32 win64 fuzzers test run bench fuzz soak bootstrap clean
 
 all: native win32
 
@@ -21,6 +24,10 @@ $(WIN32)/build.ninja:
 	cmake -S . -B $(WIN32) -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(CMAKE_FLAGS)
 
+$(WIN64)/build.ninja:
+	cmake -S . -B $(WIN64) -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(CMAKE_FLAGS)
+
 $(FUZZ)/build.ninja:
 	cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMERIN_FUZZ=ON \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ $(CMAKE_FLAGS)
@@ -31,12 +38,19 @@ native: $(NATIVE)/build.ninja
 win32: $(WIN32)/build.ninja
 	cmake --build $(WIN32) -j $(JOBS)
 
+win64: $(WIN64)/build.ninja
+	cmake --build $(WIN64) -j $(JOBS)
+
 fuzzers: $(FUZZ)/build.ninja
 	cmake --build $(FUZZ) -j $(JOBS)
 
 test: bootstrap
 	$(MAKE) all fuzzers
-	scripts/run-tests $(NATIVE) $(WIN32) $(FUZZ)
+	if [ "$$(scripts/wine32-mode)" = native ]; then \
+	  scripts/run-tests $(NATIVE) $(WIN32) $(FUZZ); \
+	else \
+	  $(MAKE) win64 && scripts/run-tests $(NATIVE) $(WIN32) $(WIN64) $(FUZZ); \
+	fi
 
 # Each fuzzer for FUZZ_SECONDS, seeded with its checked-in corpus.
 fuzz: bootstrap fuzzers

@@ -20,6 +20,10 @@ target_compile_definitions(lumerin_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN3
 # version through these generated files.
 set(LUMERIN_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 configure_file(cmake/lumerin_version.h.in ${LUMERIN_GENERATED_DIR}/lumerin_version.h @ONLY)
+set(LUMERIN_MANIFEST_ARCH x86)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(LUMERIN_MANIFEST_ARCH amd64)
+endif()
 configure_file(res/lumerin.manifest.in ${LUMERIN_GENERATED_DIR}/lumerin.manifest @ONLY)
 file(GLOB LUMERIN_RESOURCES CONFIGURE_DEPENDS res/*.rc)
 file(GLOB LUMERIN_RESOURCE_FILES CONFIGURE_DEPENDS res/*.h res/*.ico)
@@ -47,20 +51,30 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/Lumerin.chm
   COMMENT "Compiling the help file")
 add_custom_target(help_file ALL DEPENDS ${CMAKE_BINARY_DIR}/Lumerin.chm)
 
-# How this machine runs 32-bit Windows programs: natively, every test below runs; under
-# the user-mode emulator, only the unit tests (in a 64-bit prefix, which an emulated
-# 32-bit Wine boots far faster); with neither, none of the Wine tests.
+# How this machine runs 32-bit Windows programs (scripts/wine32-mode). Natively, this
+# 32-bit tree runs every test. Under the user-mode emulator it runs the unit tests and the
+# drawing tests of the Windows layer (in a 64-bit prefix, which an emulated 32-bit Wine
+# boots far faster), and the 64-bit tree (cmake/mingw-x86_64.cmake), run by the 64-bit
+# Wine, runs the Windows layer's tests and the end-to-end tests instead. With neither,
+# the 32-bit tree runs no Wine test.
 execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine32-mode
   OUTPUT_VARIABLE LUMERIN_WINE32 OUTPUT_STRIP_TRAILING_WHITESPACE)
 message(STATUS "32-bit Windows programs under Wine: ${LUMERIN_WINE32}")
 set(LUMERIN_WINE_ARCH win32)
-if(LUMERIN_WINE32 STREQUAL "emulated")
+set(LUMERIN_WINE_COMMAND wine)
+set(LUMERIN_RUN_WINE_TESTS ${LUMERIN_WINE32})
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(LUMERIN_WINE_ARCH win64)
+  find_program(LUMERIN_WINE64 wine64 PATHS /usr/lib/wine REQUIRED)
+  set(LUMERIN_WINE_COMMAND ${LUMERIN_WINE64})
+  set(LUMERIN_RUN_WINE_TESTS native)
+elseif(LUMERIN_WINE32 STREQUAL "emulated")
   set(LUMERIN_WINE_ARCH win64)
 endif()
 
 # A booted Wine prefix with fonts, made once per build tree; tests copy or share it.
 set(LUMERIN_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-if(NOT LUMERIN_WINE32 STREQUAL "none")
+if(NOT LUMERIN_RUN_WINE_TESTS STREQUAL "none")
   add_custom_command(OUTPUT ${LUMERIN_WINE_PREFIX}/.lumerin-ready
     COMMAND ${PROJECT_SOURCE_DIR}/scripts/make-wine-prefix ${LUMERIN_WINE_PREFIX} ${LUMERIN_WINE_ARCH}
     DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make-wine-prefix
@@ -81,7 +95,23 @@ configure_file(cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 
 # The zip and the installer (target dist), before the tests that install them.
-include(cmake/dist.cmake)
+if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+  include(cmake/dist.cmake)
+endif()
+
+# A module-definition file for a test library: 64-bit names carry no @-size of their
+# arguments, so there each export is the name as it is.
+function(lumerin_def_file source result)
+  set(def ${source})
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    file(READ ${source} text)
+    string(REGEX REPLACE "= ([A-Za-z_]+)@[0-9]+" "= \\1" text "${text}")
+    get_filename_component(name ${source} NAME)
+    set(def ${CMAKE_CURRENT_BINARY_DIR}/defs/${name})
+    file(WRITE ${def} "${text}")
+  endif()
+  set(${result} ${def} PARENT_SCOPE)
+endfunction()
 
 if(BUILD_TESTING)
   add_executable(unit_tests ${LUMERIN_UNIT_TESTS})
@@ -101,7 +131,8 @@ if(BUILD_TESTING)
     target_link_options(win_tests PRIVATE -static)
     # Stand-in help viewer libraries that the help tests register and load.
     foreach(viewer fake_viewer entryless_viewer)
-      add_library(${viewer} SHARED tests/win/viewers/${viewer}.cpp tests/win/viewers/${viewer}.def)
+      lumerin_def_file(${PROJECT_SOURCE_DIR}/tests/win/viewers/${viewer}.def def)
+      add_library(${viewer} SHARED tests/win/viewers/${viewer}.cpp ${def})
       set_target_properties(${viewer} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
       target_link_options(${viewer} PRIVATE -static)
       add_dependencies(win_tests ${viewer})
@@ -111,16 +142,18 @@ if(BUILD_TESTING)
     set_tests_properties(wine.win_tests PROPERTIES RESOURCE_LOCK wine_registry)
   endif()
 
-  # The processor and the systems Lumerin.scr asks for, read off the file itself.
-  add_test(NAME scr.binary COMMAND ${LUMERIN_PYTHON} -m pytest -q -p no:cacheprovider
-    ${PROJECT_SOURCE_DIR}/tests/scr/test_scr_binary.py)
-  set_tests_properties(scr.binary PROPERTIES
-    ENVIRONMENT "LUMERIN_SCR=$<TARGET_FILE:Lumerin>;LUMERIN_OBJDUMP=${CMAKE_OBJDUMP}")
+  if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+    # The processor and the systems Lumerin.scr asks for, read off the file itself.
+    add_test(NAME scr.binary COMMAND ${LUMERIN_PYTHON} -m pytest -q -p no:cacheprovider
+      ${PROJECT_SOURCE_DIR}/tests/scr/test_scr_binary.py)
+    set_tests_properties(scr.binary PROPERTIES
+      ENVIRONMENT "LUMERIN_SCR=$<TARGET_FILE:Lumerin>;LUMERIN_OBJDUMP=${CMAKE_OBJDUMP}")
 
-  # The help file as built, checked against its sources and the gallery.
-  add_test(NAME help.file COMMAND ${LUMERIN_PYTHON} -m pytest -q -p no:cacheprovider
-    ${PROJECT_SOURCE_DIR}/tests/help/test_help_file.py)
-  set_tests_properties(help.file PROPERTIES ENVIRONMENT "LUMERIN_CHM=${CMAKE_BINARY_DIR}/Lumerin.chm")
+    # The help file as built, checked against its sources and the gallery.
+    add_test(NAME help.file COMMAND ${LUMERIN_PYTHON} -m pytest -q -p no:cacheprovider
+      ${PROJECT_SOURCE_DIR}/tests/help/test_help_file.py)
+    set_tests_properties(help.file PROPERTIES ENVIRONMENT "LUMERIN_CHM=${CMAKE_BINARY_DIR}/Lumerin.chm")
+  endif()
 
   if(EXISTS ${PROJECT_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
     add_subdirectory(tests/e2e)
@@ -128,16 +161,16 @@ if(BUILD_TESTING)
 
   # What cannot run on this machine is reported as not run, never as passed (the
   # end-to-end tests say so in their own folder).
-  if(LUMERIN_WINE32 STREQUAL "emulated")
+  if(LUMERIN_RUN_WINE_TESTS STREQUAL "emulated")
     set_tests_properties(wine.unit_tests PROPERTIES TIMEOUT 1200)
-  elseif(LUMERIN_WINE32 STREQUAL "none")
+  elseif(LUMERIN_RUN_WINE_TESTS STREQUAL "none")
     set_tests_properties(wine.unit_tests PROPERTIES DISABLED TRUE)
   endif()
-  if(NOT LUMERIN_WINE32 STREQUAL "native" AND TEST wine.win_tests)
+  if(NOT LUMERIN_RUN_WINE_TESTS STREQUAL "native" AND TEST wine.win_tests)
     set_tests_properties(wine.win_tests PROPERTIES DISABLED TRUE)
-    if(LUMERIN_WINE32 STREQUAL "emulated")
-      # Emulated, the whole set takes far too long; the drawing pass on the window, its
-      # device context and its pause still run.
+    if(LUMERIN_RUN_WINE_TESTS STREQUAL "emulated")
+      # Emulated, the whole set takes far too long; the 32-bit drawing pass on a window,
+      # its device context and its pause still run.
       add_test(NAME wine.win_tests.drawing
         COMMAND win_tests --gtest_filter=GdiDrawing.*:SegmentPauseTest.*:DrawingThreadStop.*)
       set_tests_properties(wine.win_tests.drawing PROPERTIES TIMEOUT 1200 RESOURCE_LOCK wine_registry)

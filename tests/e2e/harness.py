@@ -14,6 +14,8 @@ from pathlib import Path
 SCR = Path(os.environ.get("LUMERIN_SCR", "build/win32/Lumerin.scr")).resolve()
 DRIVERS = Path(os.environ.get("LUMERIN_DRIVERS", "build/win32/tests/e2e")).resolve()
 TEMPLATE = Path(os.environ.get("LUMERIN_WINE_TEMPLATE", "build/win32/wineprefix")).resolve()
+# The loader to start programs with: "wine", or the 64-bit one for the 64-bit test tree.
+WINE = os.environ.get("LUMERIN_WINE", "wine")
 
 SETTINGS_PATH = r"Software\Veltrona\Lumerin"
 SETTINGS_KEY = "HKEY_CURRENT_USER\\" + SETTINGS_PATH
@@ -100,7 +102,7 @@ class Wine:
         """Starts a Windows program, in `cwd` when given (its current directory);
         its output goes to files, never to our pipes."""
         out = tempfile.NamedTemporaryFile(dir=self.root, prefix="out-", delete=False)
-        process = subprocess.Popen(["wine", str(program), *map(str, args)],
+        process = subprocess.Popen([WINE, str(program), *map(str, args)],
                                    env=self.env(env), stdin=subprocess.DEVNULL,
                                    stdout=out, stderr=subprocess.STDOUT,
                                    start_new_session=True, cwd=cwd)

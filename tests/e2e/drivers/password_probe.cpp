@@ -36,21 +36,28 @@ int Fault() {
     return 1;
   }
   // The thread stops asynchronously: its context reads as zeros until it has.
+#if defined(_WIN64)
+#define STACK_POINTER Rsp
+#define INSTRUCTION_POINTER Rip
+#else
+#define STACK_POINTER Esp
+#define INSTRUCTION_POINTER Eip
+#endif
   CONTEXT context;
   for (int attempt = 0; attempt < 100; ++attempt) {
     ZeroMemory(&context, sizeof context);
     context.ContextFlags = CONTEXT_FULL;
-    if (GetThreadContext(handle, &context) && context.Esp != 0) break;
+    if (GetThreadContext(handle, &context) && context.STACK_POINTER != 0) break;
     Sleep(10);
   }
-  if (context.Esp == 0) {
+  if (context.STACK_POINTER == 0) {
     std::printf("no context\n");
     return 1;
   }
   // Only the instruction pointer changes: the stack and its chain of exception
   // handlers stay as they are, so the fault meets the handlers the program set up.
   context.ContextFlags = CONTEXT_CONTROL;
-  context.Eip = 0;
+  context.INSTRUCTION_POINTER = 0;
   const BOOL set = SetThreadContext(handle, &context);
   ResumeThread(handle);
   // A thread waiting for messages takes its new context when the wait ends.

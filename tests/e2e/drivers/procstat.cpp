@@ -14,7 +14,11 @@ namespace {
 
 // Wine's per-process GDI handle table, which its PEB points to as Windows' does: 65,536
 // entries of 24 bytes, the object type in byte 14 (0 for a free entry).
-constexpr DWORD kHandleTableOffsetInPeb = 0x94;  // 32-bit PEB
+#if defined(_WIN64)
+constexpr DWORD kHandleTableOffsetInPeb = 0xF8;
+#else
+constexpr DWORD kHandleTableOffsetInPeb = 0x94;
+#endif
 constexpr DWORD kHandleEntries = 0x10000;
 constexpr DWORD kHandleEntryBytes = 24;
 constexpr DWORD kEntryTypeByte = 14;
@@ -32,14 +36,13 @@ long CountHandleTable(HANDLE process) {
       GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
   BasicInformation basic = {};
   if (query == nullptr || query(process, 0, &basic, sizeof basic, nullptr) != 0) return -1;
-  DWORD table = 0;
+  ULONG_PTR table = 0;  // the measured program is built as this driver is
   if (!ReadProcessMemory(process, static_cast<char*>(basic.peb) + kHandleTableOffsetInPeb, &table,
                          sizeof table, nullptr) ||
       table == 0)
     return -1;
   static unsigned char entries[kHandleEntries * kHandleEntryBytes];
-  if (!ReadProcessMemory(process, reinterpret_cast<void*>(static_cast<ULONG_PTR>(table)), entries,
-                         sizeof entries, nullptr))
+  if (!ReadProcessMemory(process, reinterpret_cast<void*>(table), entries, sizeof entries, nullptr))
     return -1;
   long used = 0;
   for (DWORD i = 0; i < kHandleEntries; ++i)
