@@ -63,6 +63,7 @@ run: bootstrap
 # One table: the core's speed and the real saver's under Wine, each beside a baseline.
 bench: bootstrap
 	$(MAKE) all
+	if [ "$$(scripts/wine32-mode)" != native ]; then $(MAKE) win64; fi
 	cmake --build $(NATIVE) -j $(JOBS) --target lumerin_bench
 	scripts/run-bench $(NATIVE) $(WIN32)
 
