@@ -10,27 +10,19 @@ namespace {
 constexpr uint16_t kPrecisionMask = 0x0300;
 constexpr uint16_t kPrecisionDouble = 0x0200;
 
-uint16_t ControlWord() {
-  uint16_t word;
-  __asm__ volatile("fnstcw %0" : "=m"(word));
-  return word;
-}
-
 }  // namespace
 
 // fnstcw/fldcw rather than the run time's _controlfp: the same effect on every system
 // from 95 on, without an import, and the same code in every build of the program.
 void UseDoublePrecision() {
-  const uint16_t word = static_cast<uint16_t>((ControlWord() & ~kPrecisionMask) | kPrecisionDouble);
+  uint16_t word;
+  __asm__ volatile("fnstcw %0" : "=m"(word));
+  word = static_cast<uint16_t>((word & ~kPrecisionMask) | kPrecisionDouble);
   __asm__ volatile("fldcw %0" : : "m"(word));
 }
-
-bool DoublePrecisionInUse() { return (ControlWord() & kPrecisionMask) == kPrecisionDouble; }
 
 #else
 
 void UseDoublePrecision() {}
-
-bool DoublePrecisionInUse() { return true; }
 
 #endif

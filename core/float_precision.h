@@ -7,7 +7,3 @@
 // Sets the calling thread's x87 precision control to 53 bits (double). Where doubles are
 // not computed on the x87 (x86-64, SSE2 arithmetic) there is nothing to set.
 void UseDoublePrecision();
-
-// True when this thread's doubles are rounded to 53 bits: always, except on the x87 with
-// another precision control.
-bool DoublePrecisionInUse();
