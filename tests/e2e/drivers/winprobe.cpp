@@ -5,9 +5,6 @@
 //   winprobe window SECONDS  a full-screen window titled "Probe" that waits for messages
 //                            and ends with 0 on a key or after SECONDS
 //   winprobe lines SECONDS   the same window, drawing a line and sleeping 5 ms in a loop
-//   winprobe pauses N        N pauses of 5 ms the saver's two ways, a high-resolution
-//                            timer with the stop event and a timed wait on the stop event
-//                            alone; prints "timer MS wait MS" (timer -1 where there is none)
 #include <windows.h>
 
 #include <cstdio>
@@ -81,45 +78,6 @@ int RunWindow(DWORD seconds, bool drawing) {
   return 0;
 }
 
-using CreateTimerProc = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
-using SetTimerProc = BOOL(WINAPI*)(HANDLE, const LARGE_INTEGER*, LONG, PTIMERAPCROUTINE, LPVOID,
-                                   BOOL);
-
-int RunPauses(int count) {
-  const HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  const auto create = reinterpret_cast<CreateTimerProc>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "CreateWaitableTimerExW")));
-  const auto set = reinterpret_cast<SetTimerProc>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetWaitableTimer")));
-  const HANDLE timer = create != nullptr && set != nullptr
-                           ? create(nullptr, nullptr, 2 /* high resolution */, TIMER_ALL_ACCESS)
-                           : nullptr;
-  LARGE_INTEGER frequency, start, end;
-  QueryPerformanceFrequency(&frequency);
-  double timerMs = -1;
-  if (timer != nullptr) {
-    const HANDLE handles[2] = {stop, timer};
-    QueryPerformanceCounter(&start);
-    for (int i = 0; i < count; ++i) {
-      LARGE_INTEGER due;
-      due.QuadPart = -5 * 10000LL;
-      set(timer, &due, 0, nullptr, nullptr, FALSE);
-      WaitForMultipleObjects(2, handles, FALSE, 1000);
-    }
-    QueryPerformanceCounter(&end);
-    timerMs = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
-              static_cast<double>(frequency.QuadPart);
-  }
-  QueryPerformanceCounter(&start);
-  for (int i = 0; i < count; ++i) WaitForSingleObject(stop, kLinePauseMs);
-  QueryPerformanceCounter(&end);
-  const double waitMs = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
-                        static_cast<double>(frequency.QuadPart);
-  std::printf("timer %.1f wait %.1f\n", timerMs, waitMs);
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -137,6 +95,5 @@ int main(int argc, char** argv) {
     return RunWindow(std::strtoul(argv[2], nullptr, 10), false);
   if (argc >= 3 && std::strcmp(argv[1], "lines") == 0)
     return RunWindow(std::strtoul(argv[2], nullptr, 10), true);
-  if (argc >= 3 && std::strcmp(argv[1], "pauses") == 0) return RunPauses(std::atoi(argv[2]));
   return 2;
 }
