@@ -232,6 +232,9 @@ int RunRender(const Args& args) {
 
 int RunGallery(const Args& args) {
   if (args.size() != 2) return UsageError("gallery expects DIR");
+  // An option is no folder name: 'gallery --help' must not fill a folder "--help".
+  if (args[1].size() > 1 && args[1][0] == '-')
+    return UsageError("unknown option '" + args[1] + "'");
   const std::filesystem::path dir = args[1];
   std::error_code error;
   std::filesystem::create_directories(dir, error);

@@ -1,4 +1,5 @@
 """lumerin render and lumerin gallery: the drawing pass seen from outside."""
+import os
 import re
 
 import pytest
@@ -130,3 +131,5 @@ def test_gallery_writes_one_png_per_entry(lumerin, tmp_path):
         assert image.size == (400, 300)
         assert len(set(image.getdata())) > 1, f.name  # something was drawn
     assert lumerin("gallery").returncode == 2
+    assert lumerin("gallery", "--help").returncode == 2
+    assert not os.path.lexists("--help")  # no folder named after the option
