@@ -30,6 +30,15 @@ set(LUMERIN_XSCREENSAVER_CONFIG_DIR "${CMAKE_INSTALL_DATADIR}/xscreensaver/confi
   "Where xscreensaver-settings reads the display modes' option files")
 install(TARGETS lumerin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES packaging/lumerin.xml DESTINATION ${LUMERIN_XSCREENSAVER_CONFIG_DIR})
+# MATE's screensaver offers a display mode by such a theme file (Exec names the /usr link).
+install(FILES packaging/lumerin.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications/screensavers)
+# The manual page, compressed as Debian ships them.
+configure_file(packaging/lumerin.1.in lumerin.1 @ONLY)
+add_custom_command(OUTPUT lumerin.1.gz
+  COMMAND sh -c "gzip -9n -c lumerin.1 > lumerin.1.gz"
+  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/lumerin.1 VERBATIM)
+add_custom_target(lumerin_manual ALL DEPENDS lumerin.1.gz)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/lumerin.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # A relative link, so that the installed tree can be moved or packaged as a whole.
 install(CODE "
   set(hack_dir [[${LUMERIN_HACK_DIR}]])
