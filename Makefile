@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 300
 SOAK_MINUTES ?= 10
 CMAKE_FLAGS ?=
 
-.PHONY: all native win32 win64 fuzzers test run bench fuzz soak bootstrap clean
+.PHONY: all native win32 win64 fuzzers deb test run bench fuzz soak bootstrap clean
 
 all: native win32
 
@@ -45,7 +45,7 @@ fuzzers: $(FUZZ)/build.ninja
 	cmake --build $(FUZZ) -j $(JOBS)
 
 test: bootstrap
-	$(MAKE) all fuzzers
+	$(MAKE) all fuzzers deb
 	if [ "$$(scripts/wine32-mode)" = native ]; then \
 	  scripts/run-tests $(NATIVE) $(WIN32) $(FUZZ); \
 	else \
@@ -79,6 +79,14 @@ dist: bootstrap $(WIN32)/build.ninja
 	cmake --build $(WIN32) -j $(JOBS) --target dist
 	mkdir -p dist && rm -f dist/Lumerin-*.zip dist/LumerinSetup-*.exe
 	cp $(WIN32)/dist/* dist/
+
+# The Debian package of the native tool (cmake/deb.cmake), copied out of the native tree
+# into dist/: dist/lumerin_<version>-1_<arch>.deb.
+deb: bootstrap $(NATIVE)/build.ninja
+	cmake --build $(NATIVE) -j $(JOBS) --target lumerin lumerin_manual lumerin_deb_documents
+	rm -rf $(NATIVE)/deb && cd $(NATIVE) && cpack -G DEB -B deb
+	mkdir -p dist && rm -f dist/lumerin_*.deb
+	cp $(NATIVE)/deb/lumerin_*.deb dist/
 
 clean:
 	rm -rf build

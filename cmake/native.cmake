@@ -53,6 +53,8 @@ install(CODE "
   file(CREATE_LINK \"\${target}\" \"\${link}\" SYMBOLIC)
 ")
 
+include(cmake/deb.cmake)
+
 find_package(benchmark REQUIRED)
 file(GLOB LUMERIN_BENCH_SOURCES CONFIGURE_DEPENDS bench/*.cpp)
 add_executable(lumerin_bench EXCLUDE_FROM_ALL ${LUMERIN_BENCH_SOURCES})
@@ -72,7 +74,9 @@ if(BUILD_TESTING)
   file(GLOB LUMERIN_TOOL_TESTS CONFIGURE_DEPENDS tests/tool/test_*.py)
   foreach(test ${LUMERIN_TOOL_TESTS})
     get_filename_component(stem ${test} NAME_WE)
-    add_test(NAME tool.${stem} COMMAND ${LUMERIN_PYTHON} -m pytest -q -p no:cacheprovider ${test})
-    set_tests_properties(tool.${stem} PROPERTIES ENVIRONMENT "LUMERIN_TOOL=$<TARGET_FILE:lumerin>")
+    add_test(NAME tool.${stem}
+      COMMAND ${LUMERIN_PYTHON} -m pytest -q -rs -p no:cacheprovider ${test})
+    set_tests_properties(tool.${stem} PROPERTIES ENVIRONMENT
+      "LUMERIN_TOOL=$<TARGET_FILE:lumerin>;LUMERIN_DEB=${LUMERIN_DEB_FILE}")
   endforeach()
 endif()
