@@ -175,7 +175,8 @@ int RunRender(const Args& args) {
         o.gif = v;
       } else if (a == "--speed") {
         if (!ReadSpeed(v, &o.timing))
-          return UsageError("bad speed '" + v + "' (expected above 0 to 10000, as 2 or 0.5)");
+          return UsageError("bad speed '" + v +
+                            "' (expected more than 0, at most 10000, as 2 or 0.5)");
         o.timingGiven = true;
       } else if (a == "--hold") {
         if (!ReadNumber(v, kTimeOutMaxTenths, &value))
