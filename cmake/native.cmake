@@ -9,6 +9,8 @@ lumerin_core_library(lumerin_core -O2 ${LUMERIN_HARDENING})
 
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+# giflib, for the growth animation of "lumerin render --gif".
+find_package(GIF 5 REQUIRED)
 
 find_package(X11 REQUIRED)
 
@@ -17,7 +19,7 @@ file(GLOB LUMERIN_TOOL_SOURCES CONFIGURE_DEPENDS tools/*.cpp)
 file(GLOB LUMERIN_X11_SOURCES CONFIGURE_DEPENDS
   core/*_x11.cpp render/*_x11.cpp saver/*_x11.cpp settings/*_x11.cpp ui/*_x11.cpp host/*_x11.cpp)
 add_executable(lumerin ${LUMERIN_TOOL_SOURCES} ${LUMERIN_X11_SOURCES})
-target_link_libraries(lumerin PRIVATE lumerin_core PkgConfig::CAIRO X11::X11)
+target_link_libraries(lumerin PRIVATE lumerin_core PkgConfig::CAIRO GIF::GIF X11::X11)
 target_compile_options(lumerin PRIVATE ${LUMERIN_WARNINGS} ${LUMERIN_HARDENING})
 target_link_options(lumerin PRIVATE -Wl,-z,relro,-z,now)
 

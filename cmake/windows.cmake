@@ -39,15 +39,19 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/host/main_win.cpp)
   target_include_directories(Lumerin PRIVATE ${PROJECT_SOURCE_DIR}/res ${CMAKE_BINARY_DIR}/generated)
 endif()
 
-# The help file Lumerin.chm, compiled from help/ and the gallery pictures.
+# The help file Lumerin.chm, compiled from help/, the gallery pictures and the growing dragon
+# of the front page.
 find_program(LUMERIN_CHMCMD chmcmd REQUIRED)
 file(GLOB LUMERIN_HELP_SOURCES CONFIGURE_DEPENDS help/*)
 file(GLOB LUMERIN_GALLERY CONFIGURE_DEPENDS docs/gallery/*.png)
+set(LUMERIN_HELP_PICTURES ${PROJECT_SOURCE_DIR}/docs/growth.gif)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/Lumerin.chm
   COMMAND ${CMAKE_COMMAND} -E env CHMCMD=${LUMERIN_CHMCMD}
     ${PROJECT_SOURCE_DIR}/scripts/build-help ${PROJECT_SOURCE_DIR}/help
     ${PROJECT_SOURCE_DIR}/docs/gallery ${CMAKE_BINARY_DIR}/help-stage ${CMAKE_BINARY_DIR}/Lumerin.chm
+    ${LUMERIN_HELP_PICTURES}
   DEPENDS ${PROJECT_SOURCE_DIR}/scripts/build-help ${LUMERIN_HELP_SOURCES} ${LUMERIN_GALLERY}
+    ${LUMERIN_HELP_PICTURES}
   COMMENT "Compiling the help file")
 add_custom_target(help_file ALL DEPENDS ${CMAKE_BINARY_DIR}/Lumerin.chm)
 

@@ -23,9 +23,12 @@ const Command kCommands[] = {
     {"generate", RunGenerate, "generate ENTRY GEN [--length]  generation GEN (0 = axiom) of ENTRY"},
     {"render", RunRender,
      "render ENTRY GEN --size WxH [--angle DEG] [--ops] [--png FILE] [--svg FILE]\n"
+     "         [--gif FILE [--speed X] [--hold TENTHS]]\n"
      "         [--palette 0-4] [--line-width N] [--background RRGGBB]\n"
      "                             the drawing pass of generation GEN: its operations\n"
-     "                             (move X Y, line PEN X Y) and/or an image"},
+     "                             (move X Y, line PEN X Y) and/or an image; --gif shows\n"
+     "                             it growing at the saver's pace times X (default 1),\n"
+     "                             the figure held TENTHS (0-50, default 20) at the end"},
     {"gallery", RunGallery,
      "gallery DIR                one PNG per entry, last offered generation"},
     {"saver", RunSaver,

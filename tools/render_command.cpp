@@ -1,10 +1,13 @@
 // lumerin render and lumerin gallery: the drawing pass of the renderer, printed as
-// operations or drawn into PNG and SVG images with cairo.
+// operations, drawn into PNG and SVG images with cairo, or recorded as it grows into an
+// animated GIF.
 #include <cairo-svg.h>
 #include <cairo.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -13,6 +16,8 @@
 #include "render/palette.h"
 #include "render/turtle.h"
 #include "settings/settings.h"
+#include "tools/cairo_surface.h"
+#include "tools/growth_gif.h"
 #include "tools/tool.h"
 
 namespace {
@@ -25,6 +30,8 @@ constexpr int kGalleryHeight = 300;
 constexpr int kGalleryLineWidth = 1;
 constexpr int kDefaultPalette = 1;  // what a first run loads
 constexpr int kDefaultLineWidth = 2;
+constexpr int kSpeedDecimals = 3;
+constexpr long kMaxSpeed = 10000;
 
 // Prints every operation of the drawing pass but the clear, one per line.
 class OpsSurface : public DrawingSurface {
@@ -39,62 +46,14 @@ class OpsSurface : public DrawingSurface {
   int pen_ = 0;
 };
 
-// Draws as GDI would on the saver window: each segment in the colour of its pen, round
-// caps for wide pens, odd widths on pixel centres so that straight lines stay crisp.
-class CairoSurface : public DrawingSurface {
- public:
-  CairoSurface(cairo_surface_t* target, int width, int height, int lineWidth, uint32_t background)
-      : cr_(cairo_create(target)),
-        width_(width),
-        height_(height),
-        lineWidth_(lineWidth),
-        background_(background) {
-    cairo_set_line_width(cr_, lineWidth_);
-    cairo_set_line_cap(cr_, lineWidth_ > 1 ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
-  }
-  ~CairoSurface() override { cairo_destroy(cr_); }
-  CairoSurface(const CairoSurface&) = delete;
-  CairoSurface& operator=(const CairoSurface&) = delete;
-
-  void Clear() override {
-    SetColor(background_);
-    cairo_rectangle(cr_, 0, 0, width_, height_);
-    cairo_fill(cr_);
-  }
-  void MoveTo(int x, int y) override {
-    x_ = x;
-    y_ = y;
-  }
-  void SelectPen(int pen) override { pen_ = pen; }
-  void LineTo(int x, int y) override {
-    const double offset = lineWidth_ % 2 == 1 ? 0.5 : 0.0;
-    SetColor(colors[pen_ % kPaletteSize]);
-    cairo_move_to(cr_, x_ + offset, y_ + offset);
-    cairo_line_to(cr_, x + offset, y + offset);
-    cairo_stroke(cr_);
-    x_ = x;
-    y_ = y;
-  }
-  bool Pause(int) override { return true; }
-
- private:
-  void SetColor(uint32_t colorref) {
-    cairo_set_source_rgb(cr_, (colorref & 0xFF) / 255.0, (colorref >> 8 & 0xFF) / 255.0,
-                         (colorref >> 16 & 0xFF) / 255.0);
-  }
-
-  cairo_t* cr_;
-  int width_, height_, lineWidth_;
-  uint32_t background_;
-  int x_ = 0, y_ = 0, pen_ = 0;
-};
-
 struct RenderOptions {
   int width = 800, height = 600;
   bool hasAngle = false;
   int angle = 0;
   bool ops = false;
-  std::string png, svg;
+  std::string png, svg, gif;
+  GrowthTiming timing;
+  bool timingGiven = false;
   int palette = kDefaultPalette;
   int lineWidth = kDefaultLineWidth;
   uint32_t background = 0;  // COLORREF
@@ -108,6 +67,26 @@ bool ReadSize(const std::string& text, int* width, int* height) {
     return false;
   *width = static_cast<int>(w);
   *height = static_cast<int>(h);
+  return true;
+}
+
+// A speed above 0 and at most kMaxSpeed, with at most kSpeedDecimals decimals, as an exact
+// fraction: "2", "0.5", "1.25".
+bool ReadSpeed(const std::string& text, GrowthTiming* timing) {
+  const size_t point = text.find('.');
+  const std::string whole = text.substr(0, point);
+  const std::string decimals = point == std::string::npos ? "" : text.substr(point + 1);
+  long units = 0, fraction = 0;
+  if (!ReadNumber(whole, kMaxSpeed, &units)) return false;
+  if (point != std::string::npos &&
+      (decimals.size() > kSpeedDecimals || !ReadNumber(decimals, 999, &fraction)))
+    return false;
+  int64_t denominator = 1;
+  for (size_t i = 0; i < decimals.size(); ++i) denominator *= 10;
+  const int64_t numerator = units * denominator + fraction;
+  if (numerator <= 0 || numerator > kMaxSpeed * denominator) return false;
+  timing->speedNumerator = numerator;
+  timing->speedDenominator = denominator;
   return true;
 }
 
@@ -174,8 +153,9 @@ int RunRender(const Args& args) {
     long value = 0;
     if (a == "--ops") {
       o.ops = true;
-    } else if (a == "--size" || a == "--angle" || a == "--png" || a == "--svg" ||
-               a == "--palette" || a == "--line-width" || a == "--background") {
+    } else if (a == "--size" || a == "--angle" || a == "--png" || a == "--svg" || a == "--gif" ||
+               a == "--speed" || a == "--hold" || a == "--palette" || a == "--line-width" ||
+               a == "--background") {
       if (!hasValue) return UsageError(a + " needs a value");
       const std::string& v = args[++i];
       if (a == "--size") {
@@ -191,6 +171,18 @@ int RunRender(const Args& args) {
         o.png = v;
       } else if (a == "--svg") {
         o.svg = v;
+      } else if (a == "--gif") {
+        o.gif = v;
+      } else if (a == "--speed") {
+        if (!ReadSpeed(v, &o.timing))
+          return UsageError("bad speed '" + v +
+                            "' (expected more than 0, at most 10000, as 2 or 0.5)");
+        o.timingGiven = true;
+      } else if (a == "--hold") {
+        if (!ReadNumber(v, kTimeOutMaxTenths, &value))
+          return UsageError("bad hold '" + v + "' (expected 0 to 50 tenths of a second)");
+        o.timing.holdTenths = static_cast<int>(value);
+        o.timingGiven = true;
       } else if (a == "--palette") {
         if (!ReadNumber(v, kPaletteCount - 1, &value))
           return UsageError("bad palette '" + v + "' (expected 0 to 4)");
@@ -209,17 +201,33 @@ int RunRender(const Args& args) {
     }
   }
   if (words.size() != 2)
-    return UsageError("render expects ENTRY GEN --size WxH and --ops, --png FILE or --svg FILE");
+    return UsageError(
+        "render expects ENTRY GEN --size WxH and --ops, --png FILE, --svg FILE or --gif FILE");
   if (!sizeGiven) return UsageError("render needs --size WxH");
-  if (!o.ops && o.png.empty() && o.svg.empty())
-    return UsageError("render needs --ops, --png FILE or --svg FILE");
+  if (!o.ops && o.png.empty() && o.svg.empty() && o.gif.empty())
+    return UsageError("render needs --ops, --png FILE, --svg FILE or --gif FILE");
+  if (o.timingGiven && o.gif.empty()) return UsageError("--speed and --hold go with --gif FILE");
   words.insert(words.begin(), "render");
   int entry = 0, generation = 0;
   if (!ReadEntryAndGeneration(words, 1, &entry, &generation)) return kUsageError;
 
   ResetCatalogue();
   if (o.hasAngle) SetStartAngle(entry, o.angle);
-  BuildGenerationNoting(entry, generation, "drawing");
+  GrowthGif gif;
+  if (!o.gif.empty()) {
+    // The animation's frames and length are those of the generation asked for: one that
+    // does not fit is refused, not replaced by a smaller one.
+    const int built = BuildGeneration(entry, generation);
+    if (built < generation)
+      return UsageError("generation " + std::to_string(generation) + " of entry " +
+                        std::to_string(entry) + " does not fit in " +
+                        std::to_string(kStringCapacity - 1) + " symbols (at most generation " +
+                        std::to_string(built) + ")");
+    if (!gif.Open(o.gif))
+      return UsageError("cannot write '" + o.gif + "': " + std::strerror(errno));
+  } else {
+    BuildGenerationNoting(entry, generation, "drawing");
+  }
   ApplyLook(o);
   if (o.ops) {
     OpsSurface surface;
@@ -227,6 +235,10 @@ int RunRender(const Args& args) {
   }
   if (!o.png.empty() && !WriteImage(o, o.png, false)) return 1;
   if (!o.svg.empty() && !WriteImage(o, o.svg, true)) return 1;
+  if (!o.gif.empty() && !gif.Write({o.width, o.height, o.lineWidth, o.background}, o.timing)) {
+    std::fprintf(stderr, "lumerin: cannot write '%s'\n", o.gif.c_str());
+    return 1;
+  }
   return 0;
 }
 

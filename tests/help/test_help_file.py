@@ -11,6 +11,7 @@ import pytest
 ROOT = Path(__file__).resolve().parents[2]
 HELP = ROOT / "help"
 GALLERY = ROOT / "docs" / "gallery"
+PICTURES = [ROOT / "docs" / "growth.gif"]  # staged beside the pages
 CHM = Path(os.environ.get("LUMERIN_CHM", ROOT / "build" / "win32" / "Lumerin.chm"))
 
 
@@ -38,6 +39,8 @@ def test_every_page_and_picture_is_listed():
         assert page.name in listed
     for picture in GALLERY.glob("*.png"):
         assert f"gallery/{picture.name}" in listed
+    for picture in PICTURES:
+        assert picture.name in listed
 
 
 @pytest.mark.parametrize("page", pages(), ids=lambda p: p.name)
@@ -48,7 +51,8 @@ def test_links_of_a_page_lead_somewhere(page):
     for target in re.findall(r'(?:href|src)="([^"]+)"', text):
         path, _, anchor = target.partition("#")
         if path:
-            assert (HELP / path).exists() or (GALLERY / Path(path).name).exists(), target
+            assert ((HELP / path).exists() or (GALLERY / Path(path).name).exists()
+                    or any(path == picture.name for picture in PICTURES)), target
         if anchor:
             assert anchor in anchors, target
 

@@ -1,9 +1,12 @@
 """lumerin render and lumerin gallery: the drawing pass seen from outside."""
 import os
 import re
+import resource
+import signal
+import subprocess
 
 import pytest
-from PIL import Image
+from PIL import Image, ImageChops, ImageSequence
 
 ISLAND = ["move 49 552", "line 1 752 552", "line 2 752 49", "line 3 49 48", "line 4 48 552"]
 
@@ -133,3 +136,111 @@ def test_gallery_writes_one_png_per_entry(lumerin, tmp_path):
     assert lumerin("gallery").returncode == 2
     assert lumerin("gallery", "--help").returncode == 2
     assert not os.path.lexists("--help")  # no folder named after the option
+
+
+AUTUMN = [(25 * i, 200, 100) for i in range(1, 11)]
+GREYS = [(g, g, g) for g in (130, 145, 160, 185, 200, 215, 230, 250)]
+
+
+def gif_frames(path):
+    """Every frame of the animation as shown (RGB), with its delay in milliseconds."""
+    with Image.open(path) as image:
+        assert image.format == "GIF" and image.is_animated
+        assert image.info.get("loop") == 0  # loops forever
+        return [(frame.convert("RGB"), frame.info["duration"])
+                for frame in ImageSequence.Iterator(image)]
+
+
+def gif_palette(path):
+    """The colours of the file's global colour table."""
+    data = path.read_bytes()
+    assert data[10] & 0x80
+    table = data[13:13 + 3 * (2 << (data[10] & 7))]
+    return {tuple(table[i:i + 3]) for i in range(0, len(table), 3)}
+
+
+@pytest.mark.parametrize("look, colours", [
+    ([], [(0, 0, 0)] + AUTUMN),
+    (["--palette", 4, "--line-width", 3], [(0, 0, 0), (29, 173, 44)] + GREYS),  # two greens
+    (["--palette", 3, "--background", "646464"], [(100, 100, 100), (115, 115, 115)] + GREYS),
+])
+def test_gif_grows_into_the_png_in_exactly_the_figures_colours(lumerin, tmp_path, look,
+                                                                colours):
+    gif, png = tmp_path / "dragon.gif", tmp_path / "dragon.png"
+    for out in (["--gif", gif], ["--png", png]):
+        result = lumerin("render", 4, 6, "--size", "200x150", *look, *out)
+        assert result.returncode == 0 and result.stdout == result.stderr == "", result.stderr
+    frames = gif_frames(gif)
+    assert gif_palette(gif) == set(colours)
+    assert frames[0][0].getcolors() == [(200 * 150, colours[0])]  # the cleared background
+    for frame, _ in frames:
+        assert {colour for _, colour in frame.getcolors()} <= set(colours)
+    assert ImageChops.difference(frames[-1][0], Image.open(png).convert("RGB")).getbbox() is None
+
+
+# The dragon's generation 4 has 16 segments, segment k drawn at k x 5 ms / speed. Frames start
+# on whole hundredths, at least 2 apart; the last one lasts until the figure is done plus the
+# hold (and at least 20 ms).
+@pytest.mark.parametrize("timing, frames, milliseconds", [
+    ([], 5, 80 + 2000),                         # 4 segments per 20 ms, 2 s hold
+    (["--speed", "0.5"], 9, 160 + 2000),        # 2 per 20 ms
+    (["--speed", "0.1", "--hold", 5], 17, 800 + 500),  # one per 50 ms
+    (["--speed", "1.5", "--hold", 1], 4, 60 + 100),    # 6 per 20 ms, 53.3 ms rounded up
+    (["--speed", "4", "--hold", 0], 2, 40),     # all in the second frame, held 20 ms
+])
+def test_gif_frames_follow_the_saver_pace(lumerin, tmp_path, timing, frames, milliseconds):
+    out = tmp_path / "dragon.gif"
+    result = lumerin("render", 4, 4, "--size", "200x150", "--gif", out, *timing)
+    assert result.returncode == 0, result.stderr
+    shown = gif_frames(out)
+    assert len(shown) == frames
+    assert sum(delay for _, delay in shown) == milliseconds
+    assert min(delay for _, delay in shown) >= 20
+
+
+def test_gif_shows_one_segment_after_another_in_pen_order(lumerin, tmp_path):
+    out = tmp_path / "dragon.gif"
+    assert lumerin("render", 4, 4, "--size", "200x150", "--gif", out,
+                   "--speed", "0.1").returncode == 0
+    frames = [frame for frame, _ in gif_frames(out)]
+    assert len(frames) == 17
+    for k in range(1, len(frames)):
+        changed = ImageChops.difference(frames[k - 1], frames[k]).convert("L").getdata()
+        added = {pixel for pixel, change in zip(frames[k].getdata(), changed) if change}
+        assert added == {AUTUMN[k % 10]}, k  # segment k alone, in pen k mod 10
+
+
+@pytest.mark.parametrize("args, target", [
+    (["16", "0"], "out.gif"),                           # no such entry
+    (["14", "9"], "out.gif"),                           # does not fit: refused, not shrunk
+    (["6", "0", "--size", "0x60"], "out.gif"),
+    (["6", "0", "--speed", "0"], "out.gif"),
+    (["6", "0", "--speed", "-1"], "out.gif"),
+    (["6", "0", "--speed", "0.000"], "out.gif"),
+    (["6", "0", "--speed", "fast"], "out.gif"),
+    (["6", "0", "--hold", "51"], "out.gif"),
+    (["6", "0", "--speed", "2"], None),                 # --speed without --gif
+    (["6", "0"], "missing/out.gif"),                    # a folder that does not exist
+    (["6", "0"], "."),                                  # a folder, not a file
+])
+def test_bad_gif_input_exits_2_and_writes_nothing(lumerin, tmp_path, args, target):
+    gif = ["--gif", tmp_path / target] if target else []
+    size = [] if "--size" in args else ["--size", "80x60"]
+    result = lumerin("render", *args, *size, *gif)
+    assert result.returncode == 2
+    assert result.stdout == ""
+    assert result.stderr.startswith("lumerin: ") and result.stderr.count("\n") == 1
+    assert list(tmp_path.iterdir()) == []
+
+
+def test_a_gif_that_fails_half_written_leaves_no_file(tmp_path):
+    def small_files():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)  # a write past the limit fails instead
+        resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))
+
+    result = subprocess.run([os.environ["LUMERIN_TOOL"], "render", "4", "10", "--size",
+                             "320x240", "--gif", tmp_path / "big.gif"],
+                            capture_output=True, text=True, timeout=120, preexec_fn=small_files)
+    assert result.returncode == 1
+    assert "cannot write" in result.stderr
+    assert list(tmp_path.iterdir()) == []

@@ -234,17 +234,20 @@ def test_a_destroyed_window_ends_the_saver_quietly(xlib, display):
 
 
 # The real daemon ---------------------------------------------------------------------------
-def lumerin_processes():
-    """Running (not yet reaped ones aside) processes named lumerin."""
+def lumerin_processes(prefix):
+    """Running (not yet reaped ones aside) processes named lumerin, of the copy installed in
+    prefix: other test runs on the same machine may be running lumerin of their own."""
     found = []
     for entry in Path("/proc").iterdir():
         try:
             stat = (entry / "stat").read_text()
+            name, state = stat[stat.index("(") + 1:stat.rindex(")")], stat[stat.rindex(")") + 2]
+            if name != "lumerin" or state == "Z":
+                continue
+            if Path(os.readlink(entry / "exe")).is_relative_to(prefix.resolve()):
+                found.append(int(entry.name))
         except (OSError, ValueError):
             continue
-        name, state = stat[stat.index("(") + 1:stat.rindex(")")], stat[stat.rindex(")") + 2]
-        if name == "lumerin" and state != "Z":
-            found.append(int(entry.name))
     return found
 
 
@@ -262,7 +265,7 @@ def installed(tmp_path_factory):
 def test_xscreensaver_runs_the_fixed_figure_and_deactivation_ends_it(installed, display, xlib):
     if shutil.which("xscreensaver") is None:
         pytest.fail("xscreensaver is not installed (scripts/bootstrap installs it)")
-    assert not lumerin_processes(), "another lumerin is running: this test could not tell"
+    assert not lumerin_processes(installed), "a lumerin is running: this test could not tell"
     # The daemon runs no display mode for root: run it as nobody when the test is root.
     as_user = []
     if os.geteuid() == 0:
@@ -293,14 +296,14 @@ def test_xscreensaver_runs_the_fixed_figure_and_deactivation_ends_it(installed, 
         assert command("-activate").returncode == 0
         root = xlib.screen().root
         lines = segments(ISLAND, 0, 800, 600)
-        assert wait_for(lambda: lumerin_processes() and shows(root, lines), 10)
+        assert wait_for(lambda: lumerin_processes(installed) and shows(root, lines), 10)
         if os.environ.get("LUMERIN_SCREENSHOT"):
             subprocess.run(["import", "-window", "root", os.environ["LUMERIN_SCREENSHOT"]],
                            env={**os.environ, "DISPLAY": display}, check=True)
 
         asked = time.monotonic()
         assert command("-deactivate").returncode == 0
-        assert wait_for(lambda: not lumerin_processes(), 1.0, 0.005), \
+        assert wait_for(lambda: not lumerin_processes(installed), 1.0, 0.005), \
             "lumerin still running 1 s after deactivation"
         assert time.monotonic() - asked < 1.0
     finally:
@@ -310,4 +313,4 @@ def test_xscreensaver_runs_the_fixed_figure_and_deactivation_ends_it(installed, 
         except subprocess.TimeoutExpired:
             os.killpg(daemon.pid, signal.SIGKILL)
             daemon.wait()
-    assert not lumerin_processes()
+    assert not lumerin_processes(installed)
