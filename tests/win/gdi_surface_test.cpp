@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "core/catalogue.h"
-#include "core/float_precision.h"
 #include "core/rewrite.h"
 #include "render/gdi_surface_win.h"
 #include "render/palette.h"
@@ -109,7 +108,6 @@ TEST_F(GdiDrawing, SegmentsDrawnWhileTheWindowPaintsStillReachTheScreen) {
   PAINTSTRUCT paint;
   ASSERT_NE(BeginPaint(window_, &paint), nullptr);
   std::thread drawing([this] {
-    UseDoublePrecision();
     Render(0, window_, brush_, stop_);
     Render(1, window_, brush_, stop_);
   });
