@@ -194,6 +194,17 @@ TEST_F(SegmentPauseTest, WaitsOnAHighResolutionTimerAndTheStopEventWhereTheSyste
   EXPECT_LT(elapsed, 10000u);
 }
 
+TEST_F(SegmentPauseTest, AStopWinsOverATimerThatFiredAtTheSameMoment) {
+  PreciseTimerFunctions fakes;
+  fakes.create = FakeTimer::Create;
+  fakes.set = FakeTimer::Set;
+  SegmentPause pause(stop_, fakes);
+  ASSERT_TRUE(pause.UsesTimer());
+  SetEvent(FakeTimer::event);
+  SetEvent(stop_);
+  EXPECT_FALSE(pause.Wait(5));  // the drawing stops; it does not draw one more segment
+}
+
 TEST_F(SegmentPauseTest, WaitsOnTheStopEventAloneWhereTheSystemHasNoSuchTimer) {
   const PreciseTimerFunctions absent;  // what the look-up gives on 95, 98, NT 4 ... 8.1
   PreciseTimerFunctions refused;       // Windows 10 before version 1803 refuses the flag
