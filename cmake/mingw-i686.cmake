@@ -10,7 +10,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # The P6 baseline (Pentium Pro, Pentium II): x87 arithmetic, no SSE or MMX, which
 # processors before the Pentium 4 lack and Windows 95 and NT 4 never enable. Doubles are
-# rounded as on x86-64 because every computing thread sets x87 double precision itself.
+# rounded as on x86-64 because every drawing pass sets x87 double precision itself.
 set(CMAKE_C_FLAGS_INIT "-march=i686 -mfpmath=387")
 set(CMAKE_CXX_FLAGS_INIT "-march=i686 -mfpmath=387")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")

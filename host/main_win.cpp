@@ -3,7 +3,6 @@
 // and a drawing thread still running ends with the process.
 #include <windows.h>
 
-#include "core/float_precision.h"
 #include "host/command_line.h"
 #include "host/startup_win.h"
 
@@ -14,7 +13,6 @@ const char* NextChar(const char* text) { return CharNextA(text); }
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  UseDoublePrecision();
   const char* arguments = FindArgumentText(GetCommandLineA(), NextChar);
   ExitProcess(static_cast<UINT>(DispatchMode(GetModuleHandleA(nullptr), arguments)));
 }

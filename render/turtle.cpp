@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "core/catalogue.h"
+#include "core/float_precision.h"
 #include "core/rewrite.h"
 #include "render/palette.h"
 #include "settings/settings.h"
@@ -84,6 +85,8 @@ int MapY(double wy) {
 bool Render(int pass, DrawingSurface* surface) {
   const bool drawing = pass != 0;
   if (drawing && surface == nullptr) return false;
+  // Both passes must compute every point alike, whatever ran in this thread before.
+  UseDoublePrecision();
 
   const FractalRecord& entry = FractalEntry(Settings.NumFractal);
   int32_t heading = entry.startAngle;

@@ -14,7 +14,9 @@ class DrawingSurface {
   virtual void MoveTo(int x, int y) = 0;
   virtual void SelectPen(int pen) = 0;  // 0 .. 9
   virtual void LineTo(int x, int y) = 0;
-  // Waits after a segment. Returns false when the drawing must stop at once.
+  // Waits after a segment. Returns false when the drawing must stop at once. A pause
+  // that lets other code run in this thread (a message call) sets UseDoublePrecision
+  // again before it returns.
   virtual bool Pause(int milliseconds) = 0;
 };
 
@@ -46,6 +48,7 @@ void SetDrawingArea(int32_t width, int32_t height);
 
 // Pass 0 measures (the surface is not used and may be null); any other pass draws onto
 // the surface, starting with a Clear, using the extent the last measuring pass found.
+// Each pass first sets the thread's floating-point state (UseDoublePrecision).
 // Returns false when the surface asked the drawing to stop (or a drawing pass has no
 // surface), true otherwise.
 bool Render(int pass, DrawingSurface* surface);

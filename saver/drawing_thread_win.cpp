@@ -28,11 +28,13 @@ HANDLE paintedEvent = nullptr;
 
 uint32_t SystemTicks() { return GetTickCount(); }
 
-// Pushes what this thread has drawn to the screen.
+// Pushes what this thread has drawn to the screen. The message call can run other
+// programs' hooks in this thread, mid-figure too: the figure's arithmetic is set again.
 void ShowDrawing() {
   GdiFlush();
   MSG message;
   PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+  UseDoublePrecision();
 }
 
 // The drawing pass's surface, passed through, showing the figure as it grows.
@@ -92,8 +94,6 @@ class WindowAnimation : public AnimationPlatform {
 }  // namespace
 
 DWORD WINAPI DrawingThread(LPVOID parameter) {
-  // A new thread starts with the system's x87 set-up, not the program's.
-  UseDoublePrecision();
   const HWND window = static_cast<HWND>(parameter);
   randomTickSource = SystemTicks;
 

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <ctime>
 
+#include "core/float_precision.h"
+
 namespace {
 
 // Only a stand-in for the system's tick count (the saver installs GetTickCount): the C
@@ -22,6 +24,8 @@ uint32_t (*randomTickSource)() = ClockTicks;
 
 int32_t RandomValue(int32_t n) {
   if (n == 0) {
+    // A reseed starts a slideshow cycle's picks, all computed in doubles.
+    UseDoublePrecision();
     randomState = static_cast<double>(randomTickSource());
     while (randomState > 1.0) randomState /= 10.0;
     return 0;

@@ -285,9 +285,19 @@ void OnCommand(HWND dialog, int id, WORD notification) {
 }  // namespace
 
 BOOL RegisterConfigureClasses(HINSTANCE) {
-  // The dialog's track bars need their class before the template is read.
+  // The dialog's track bars need their class before the template is read. Version 6 of
+  // the common controls, which the manifest asks for, registers classes only through
+  // InitCommonControlsEx; version 4.00, that of 95 and NT 4 as shipped, lacks it, and an
+  // import of it would keep the whole program from loading there. So it is looked up in
+  // the library that the import of InitCommonControls loaded, and InitCommonControls,
+  // which registers the track bar class on 4.00, is the fallback.
+  using InitExProc = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  const HMODULE controls = GetModuleHandleA("comctl32.dll");
+  const auto initEx = controls == nullptr ? nullptr
+                                          : reinterpret_cast<InitExProc>(reinterpret_cast<void*>(
+                                                GetProcAddress(controls, "InitCommonControlsEx")));
   INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES};
-  InitCommonControlsEx(&classes);
+  if (initEx == nullptr || !initEx(&classes)) InitCommonControls();
   return TRUE;
 }
 

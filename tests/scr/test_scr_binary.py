@@ -49,3 +49,5 @@ def test_imports_only_what_every_served_system_has():
     found = imports()
     assert len(found) > 50, "the import table was not read"
     assert sorted(found - allowed) == [], f"imports not checked against 95/98/Me/NT 4 ({ALLOWED})"
+    # The dialog looks InitCommonControlsEx up in the common controls that this import loads.
+    assert "COMCTL32.DLL InitCommonControls" in found

@@ -93,6 +93,34 @@ TEST(Rewrite, AStepThatWouldNotFitKeepsThePreviousGeneration) {
   }
 }
 
+TEST(Rewrite, AGenerationFillsTheBufferToTheLastByteButNoFurther) {
+  // "Weed": each turn copies itself and the closing F becomes 11 symbols, so the step
+  // reaches the end of the buffer only with its very last production.
+  struct Case {
+    size_t turns;
+    bool fits;
+  };
+  const Case cases[] = {
+      {kStringCapacity - 12, true},   // 999,999 symbols and the terminator: exactly full
+      {kStringCapacity - 11, false},  // 1,000,000 symbols: one byte past
+  };
+  Settings.NumFractal = 15;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.turns);
+    std::memset(CurrentString, '+', c.turns);
+    std::strcpy(CurrentString + c.turns, "F");
+    EXPECT_EQ(Rewrite(), c.fits);
+    if (c.fits) {
+      EXPECT_EQ(CurrentLength(), kStringCapacity - 1);
+      EXPECT_STREQ(CurrentString + c.turns, "F[+F]F[-F]F");
+    } else {  // the previous generation, as it was
+      EXPECT_EQ(CurrentLength(), c.turns + 1);
+      EXPECT_STREQ(CurrentString + c.turns, "F");
+    }
+    EXPECT_EQ(CurrentString[c.turns - 1], '+');
+  }
+}
+
 TEST(Rewrite, ResetStartsAgainFromTheAxiom) {
   Generation(6, 3);
   ResetCurrentString();

@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "core/catalogue.h"
-#include "core/float_precision.h"
 #include "core/rewrite.h"
 #include "render/gdi_surface_win.h"
 #include "render/palette.h"
@@ -109,7 +108,6 @@ TEST_F(GdiDrawing, SegmentsDrawnWhileTheWindowPaintsStillReachTheScreen) {
   PAINTSTRUCT paint;
   ASSERT_NE(BeginPaint(window_, &paint), nullptr);
   std::thread drawing([this] {
-    UseDoublePrecision();
     Render(0, window_, brush_, stop_);
     Render(1, window_, brush_, stop_);
   });
@@ -194,6 +192,17 @@ TEST_F(SegmentPauseTest, WaitsOnAHighResolutionTimerAndTheStopEventWhereTheSyste
   ResetEvent(FakeTimer::event);
   EXPECT_FALSE(StopDuring(pause, &elapsed));
   EXPECT_LT(elapsed, 10000u);
+}
+
+TEST_F(SegmentPauseTest, AStopWinsOverATimerThatFiredAtTheSameMoment) {
+  PreciseTimerFunctions fakes;
+  fakes.create = FakeTimer::Create;
+  fakes.set = FakeTimer::Set;
+  SegmentPause pause(stop_, fakes);
+  ASSERT_TRUE(pause.UsesTimer());
+  SetEvent(FakeTimer::event);
+  SetEvent(stop_);
+  EXPECT_FALSE(pause.Wait(5));  // the drawing stops; it does not draw one more segment
 }
 
 TEST_F(SegmentPauseTest, WaitsOnTheStopEventAloneWhereTheSystemHasNoSuchTimer) {
