@@ -34,10 +34,10 @@ on_32bit_windows = pytest.mark.skipif(
     EMULATED, reason="32-bit code runs only emulated here, where a 32-bit prefix does not "
     "boot; the installer's 64-bit Windows case runs instead")
 
-UNINSTALL_PATH = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumerin"
-UNINSTALL_KEY = "HKLM\\" + UNINSTALL_PATH
-# The same key as 64-bit programs see a 32-bit program's entry on 64-bit Windows.
-UNINSTALL_KEY_WOW = r"HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Lumerin"
+UNINSTALL_PATH = r"Microsoft\Windows\CurrentVersion\Uninstall\Lumerin"
+UNINSTALL_KEY = "HKLM\\Software\\" + UNINSTALL_PATH
+# The same key of a 32-bit program on 64-bit Windows, as 64-bit programs see it.
+UNINSTALL_KEY_WOW = "HKLM\\Software\\Wow6432Node\\" + UNINSTALL_PATH
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 INSTALLED_SCR = r"C:\windows\system32\Lumerin.scr"
 PREVIOUS_SCR = r"C:\windows\system32\previous.scr"
