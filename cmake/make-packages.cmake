@@ -39,7 +39,7 @@ endif()
 set(sign_define)
 if(signing EQUAL 0)
   foreach(edition 32 64)
-    run(${SIGN} ${STAGE}/${edition}-bit/Lumerin.scr)
+    run(${SIGN} ${STAGE}/${edition}-bit/Lumerin.scr ${edition}-bit/Lumerin.scr)
   endforeach()
   # makensis runs it on the uninstaller before storing it, and on the finished installer.
   set(sign_define -DSIGN=${SIGN})

@@ -176,7 +176,7 @@ def test_zip_holds_both_editions_their_help_and_a_windows_read_me():
 
 
 def test_a_release_is_signed_throughout_and_its_programs_pass_their_checks(signed, tmp_path):
-    assert "Signed Lumerin.scr" in signed.log and "unsigned" not in signed.log
+    assert "Signed 64-bit/Lumerin.scr" in signed.log and "unsigned" not in signed.log
     for program in (signed.scr32, signed.scr64, signed.setup):
         verify_signature(program, signed.cert)
     # Signing adds to each program: the built ones, unsigned, pass no verification.
@@ -231,6 +231,10 @@ def test_64bit_windows_gets_the_64bit_edition_in_place_of_an_earlier_32bit_copy(
                                                   "DisplayIcon", "PreviousScreenSaver")} == {
             "DisplayVersion": VERSION, "InstallLocation": EARLIER_FOLDER,
             "DisplayIcon": INSTALLED_SCR + ",0", "PreviousScreenSaver": PREVIOUS_SCR}
+        installed = [system32 / "Lumerin.scr", system32 / "Lumerin.chm",
+                     earlier / "ReadMe.txt", earlier / "Uninstall.exe"]
+        size_kb = -(-sum(path.stat().st_size for path in installed) // 1024)
+        assert int(entry["EstimatedSize"][1], 16) == size_kb
         assert wine.query(UNINSTALL_KEY) is None, "a second entry in the list of programs"
         verify_signature(earlier / "Uninstall.exe", signed.cert)
 
