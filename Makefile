@@ -74,14 +74,13 @@ soak: bootstrap
 	$(MAKE) win32
 	SOAK_MINUTES=$(SOAK_MINUTES) LUMERIN_BUILD=$(WIN32) scripts/run-soak
 
-# The zip and the installer, both editions in each, packed into dist/ afresh every time:
-# signed when LUMERIN_SIGN_* names a certificate and key (scripts/sign-file).
+# The zip and the installer, both editions in each, packed afresh and copied out of the
+# win32 tree into dist/: signed when LUMERIN_SIGN_* names a certificate (scripts/sign-file).
 .PHONY: dist
 dist: bootstrap win64 $(WIN32)/build.ninja
-	cmake --build $(WIN32) -j $(JOBS) --target dist
+	cmake --build $(WIN32) -j $(JOBS) --target release
 	mkdir -p dist && rm -f dist/Lumerin-*.zip dist/LumerinSetup-*.exe
-	cmake -DSETTINGS=$(WIN32)/packaging/packages.cmake -DRELEASE=ON -DOUT=$(abspath dist) \
-	  -DSTAGE=$(abspath $(WIN32))/packaging/release -P cmake/make-packages.cmake
+	cp $(WIN32)/release/* dist/
 
 clean:
 	rm -rf build

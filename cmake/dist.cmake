@@ -2,8 +2,8 @@
 # screen saver of both editions and the help file: Lumerin-<version>.zip (folders 32-bit
 # and 64-bit, each with Lumerin.scr and Lumerin.chm, and a read-me with CRLF line ends)
 # and the NSIS installer LumerinSetup-<version>.exe, packed by cmake/make-packages.cmake.
-# These are unsigned, for the installer's test; make dist packs the release with the same
-# script into dist/, signed when LUMERIN_SIGN_* is set (scripts/sign-file). The 64-bit
+# These are unsigned, for the installer's test; the target release (make dist) packs them
+# afresh into release/, signed when LUMERIN_SIGN_* is set (scripts/sign-file). The 64-bit
 # edition comes from the tree LUMERIN_WIN64_DIR. The version comes from project() only.
 # Included from cmake/windows.cmake after the program's and the help file's targets.
 set(LUMERIN_HELP_TARGET help_file)
@@ -51,9 +51,11 @@ endif()
 if(missing)
   string(JOIN ", " missing ${missing})
   message(STATUS "No release packages in this tree: missing ${missing}")
-  add_custom_target(dist
-    COMMAND ${CMAKE_COMMAND} -E echo "Cannot build the packages: missing ${missing}"
-    COMMAND ${CMAKE_COMMAND} -E false)
+  foreach(target dist release)
+    add_custom_target(${target}
+      COMMAND ${CMAKE_COMMAND} -E echo "Cannot build the packages: missing ${missing}"
+      COMMAND ${CMAKE_COMMAND} -E false)
+  endforeach()
   return()
 endif()
 
@@ -70,8 +72,8 @@ endforeach()
 set(readme ${CMAKE_BINARY_DIR}/packaging/ReadMe.txt)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/ReadMe.txt.in ${readme} @ONLY NEWLINE_STYLE CRLF)
 
-# What cmake/make-packages.cmake packs, for this tree, make dist and the installer's
-# test, which packs a signed set.
+# What cmake/make-packages.cmake packs, for this tree, for a release and for the
+# installer's test, which packs a signed set.
 set(LUMERIN_PACKAGE_SETTINGS ${CMAKE_BINARY_DIR}/packaging/packages.cmake)
 set(nsi ${PROJECT_SOURCE_DIR}/packaging/lumerin.nsi)
 set(sign ${PROJECT_SOURCE_DIR}/scripts/sign-file)
@@ -100,4 +102,15 @@ add_custom_command(OUTPUT ${LUMERIN_DIST_ZIP} ${LUMERIN_DIST_SETUP}
 
 # Built by every build: the installer's end-to-end test needs it, and it takes seconds.
 add_custom_target(dist ALL DEPENDS ${LUMERIN_DIST_ZIP} ${LUMERIN_DIST_SETUP})
+
+# The release, packed every time it is asked for, so that it is signed whenever the
+# environment names a certificate now.
+set(LUMERIN_RELEASE_DIR ${CMAKE_BINARY_DIR}/release)
+add_custom_target(release
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${LUMERIN_RELEASE_DIR}
+  COMMAND ${CMAKE_COMMAND} -DSETTINGS=${LUMERIN_PACKAGE_SETTINGS} -DRELEASE=ON
+    -DOUT=${LUMERIN_RELEASE_DIR} -DSTAGE=${CMAKE_BINARY_DIR}/packaging/release -P ${packer}
+  COMMENT "Packing the release"
+  VERBATIM)
+add_dependencies(release dist)
 set(LUMERIN_DIST_READY ON)
