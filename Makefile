@@ -12,7 +12,7 @@ CMAKE_FLAGS ?=
 
 .PHONY: all native win32 win64 fuzzers deb test run bench fuzz soak bootstrap clean
 
-all: native win32
+all: native win64 win32
 
 bootstrap:
 	@scripts/bootstrap
@@ -22,7 +22,8 @@ $(NATIVE)/build.ninja:
 
 $(WIN32)/build.ninja:
 	cmake -S . -B $(WIN32) -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $(CMAKE_FLAGS)
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DLUMERIN_WIN64_DIR=$(abspath $(WIN64)) \
+	  $(CMAKE_FLAGS)
 
 $(WIN64)/build.ninja:
 	cmake -S . -B $(WIN64) -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
@@ -73,12 +74,13 @@ soak: bootstrap
 	$(MAKE) win32
 	SOAK_MINUTES=$(SOAK_MINUTES) LUMERIN_BUILD=$(WIN32) scripts/run-soak
 
-# The zip and the installer, copied out of the win32 tree into dist/.
+# The zip and the installer, both editions in each, packed afresh and copied out of the
+# win32 tree into dist/: signed when LUMERIN_SIGN_* names a certificate (scripts/sign-file).
 .PHONY: dist
-dist: bootstrap $(WIN32)/build.ninja
-	cmake --build $(WIN32) -j $(JOBS) --target dist
+dist: bootstrap win64 $(WIN32)/build.ninja
+	cmake --build $(WIN32) -j $(JOBS) --target release
 	mkdir -p dist && rm -f dist/Lumerin-*.zip dist/LumerinSetup-*.exe
-	cp $(WIN32)/dist/* dist/
+	cp $(WIN32)/release/* dist/
 
 # The Debian package of the native tool (cmake/deb.cmake), copied out of the native tree
 # into dist/: dist/lumerin_<version>-1_<arch>.deb.

@@ -1,7 +1,9 @@
 ; The Windows installer: puts Lumerin.scr and Lumerin.chm into the system folder where
-; the display control panel lists a 32-bit screen saver and where Help looks for the help
-; file, can make Lumerin the current screen saver, and registers an uninstaller that puts
-; everything back. cmake/dist.cmake builds it and passes every -D below.
+; the display control panel lists screen savers and where Help looks for the help file
+; (on 64-bit Windows the 64-bit edition into the real System32, elsewhere the 32-bit one),
+; can make Lumerin the current screen saver, and registers an uninstaller that puts
+; everything back. cmake/make-packages.cmake builds it and passes every -D below; with
+; SIGN (scripts/sign-file) the uninstaller and the installer are signed as they are made.
 
 !macro Require name
   !ifndef ${name}
@@ -10,11 +12,17 @@
 !macroend
 !insertmacro Require VERSION
 !insertmacro Require VERSION_QUAD
-!insertmacro Require SCR
+!insertmacro Require SCR32
+!insertmacro Require SCR64
 !insertmacro Require CHM
 !insertmacro Require README
 !insertmacro Require ICON
 !insertmacro Require OUTFILE
+
+!ifdef SIGN
+  !uninstfinalize '"${SIGN}" "%1" Uninstall.exe' = 0
+  !finalize '"${SIGN}" "%1"' = 0
+!endif
 
 ; Single-byte text, like the screen saver itself.
 Unicode false
@@ -32,6 +40,9 @@ RequestExecutionLevel admin
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 ; The uninstaller and the read-me live here; the screen saver itself goes to $SYSDIR.
+; A 32-bit program, this installer keeps its own files and its entry in the list of
+; programs where earlier versions did (Program Files (x86) and the registry's 32-bit
+; view on 64-bit Windows), so that an upgrade replaces them instead of adding a second.
 InstallDir "$PROGRAMFILES\${PRODUCT}"
 ShowInstDetails show
 BrandingText "${PRODUCT} ${VERSION}"
@@ -49,6 +60,7 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include Sections.nsh
+!include x64.nsh
 
 !define MUI_ABORTWARNING
 !define MUI_ICON "${ICON}"
@@ -64,34 +76,63 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
-; The screen saver's path as the rest of the system sees it: on 64-bit Windows this
-; 32-bit installer's $SYSDIR is redirected to SysWOW64, but the desktop settings and the
-; list of programs are read by 64-bit processes that would look in the real System32.
+; The screen saver's path as the rest of the system sees it. On 64-bit Windows this
+; 32-bit installer's $SYSDIR names System32 too, but its own file operations there are
+; redirected to SysWOW64 unless it turns that off (InSystemFolder below): the 64-bit
+; processes that read the desktop settings and the list of programs find the 64-bit
+; edition at that path. OldScrPath: where earlier versions put the 32-bit edition on
+; 64-bit Windows (SysWOW64), empty elsewhere.
 Var ScrPath
+Var OldScrPath
+
+; File operations between these two reach the real system folder.
+!macro InSystemFolder
+  ${If} ${RunningX64}
+    ${DisableX64FSRedirection}
+  ${EndIf}
+!macroend
+!macro OutOfSystemFolder
+  ${If} ${RunningX64}
+    ${EnableX64FSRedirection}
+  ${EndIf}
+!macroend
 
 !macro ResolveScrPath un
   Function ${un}ResolveScrPath
-    System::Call "kernel32::GetSystemWow64DirectoryA(t .r0, i ${NSIS_MAX_STRLEN}) i .r1"
-    ; 0 on 32-bit Windows; "error" (read as 0) where the call does not exist.
-    ${If} $1 > 0
-      StrCpy $ScrPath "$0\Lumerin.scr"
-    ${Else}
-      StrCpy $ScrPath "$SYSDIR\Lumerin.scr"
+    StrCpy $ScrPath "$SYSDIR\Lumerin.scr"
+    StrCpy $OldScrPath ""
+    ${If} ${RunningX64}
+      System::Call "kernel32::GetSystemWow64DirectoryA(t .r0, i ${NSIS_MAX_STRLEN}) i .r1"
+      ${If} $1 > 0
+        StrCpy $OldScrPath "$0\Lumerin.scr"
+      ${EndIf}
     ${EndIf}
   FunctionEnd
 
-  ; $0: a desktop SCRNSAVE.EXE value. Sets $1 to 1 when it names this screen saver, in
-  ; its long or short form (the display control panel has written both over the years).
+  ; $0: a desktop SCRNSAVE.EXE value. Sets $1 to 1 when it names this screen saver or an
+  ; earlier version's 32-bit copy, in the long or short form (the display control panel
+  ; has written both over the years).
   Function ${un}IsOurScreenSaver
     StrCpy $1 0
+    ${If} $0 == ""
+      Return
+    ${EndIf}
     ${If} $0 == $ScrPath
-    ${OrIf} $0 == "$SYSDIR\Lumerin.scr"
+    ${OrIf} $0 == $OldScrPath
       StrCpy $1 1
-    ${ElseIf} $0 != ""
-      GetFullPathName /SHORT $2 $0
-      GetFullPathName /SHORT $3 "$SYSDIR\Lumerin.scr"
-      ${If} $2 != ""
-      ${AndIf} $2 == $3
+      Return
+    ${EndIf}
+    !insertmacro InSystemFolder
+    GetFullPathName /SHORT $2 $0
+    GetFullPathName /SHORT $3 $ScrPath
+    StrCpy $4 ""
+    ${If} $OldScrPath != ""
+      GetFullPathName /SHORT $4 $OldScrPath
+    ${EndIf}
+    !insertmacro OutOfSystemFolder
+    ${If} $2 != ""
+      ${If} $2 == $3
+      ${OrIf} $2 == $4
         StrCpy $1 1
       ${EndIf}
     ${EndIf}
@@ -113,9 +154,37 @@ FunctionEnd
 
 Section "Lumerin" SecFiles
   SectionIn RO
+  ; Lumerin selected in any form, an earlier version's copy included, is then selected by
+  ; the path of the file installed now (asked before that copy goes).
+  ReadRegStr $0 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+  Call IsOurScreenSaver
+  ${If} $1 == 1
+  ${AndIf} $0 != $ScrPath
+    WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" $ScrPath
+  ${EndIf}
+
+  StrCpy $9 0
+  !insertmacro InSystemFolder
   SetOutPath "$SYSDIR"
-  File "/oname=Lumerin.scr" "${SCR}"
+  ${If} ${RunningX64}
+    File "/oname=Lumerin.scr" "${SCR64}"
+  ${Else}
+    File "/oname=Lumerin.scr" "${SCR32}"
+  ${EndIf}
   File "/oname=Lumerin.chm" "${CHM}"
+  StrCpy $0 "$SYSDIR\Lumerin.scr"
+  Call AddFileSize
+  StrCpy $0 "$SYSDIR\Lumerin.chm"
+  Call AddFileSize
+  !insertmacro OutOfSystemFolder
+  ; The 32-bit edition that an earlier version put into SysWOW64 (in use, it goes at the
+  ; next restart).
+  ${If} $OldScrPath != ""
+    Delete /REBOOTOK $OldScrPath
+    ${GetParent} $OldScrPath $0
+    Delete /REBOOTOK "$0\Lumerin.chm"
+  ${EndIf}
+
   SetOutPath "$INSTDIR"
   File "/oname=ReadMe.txt" "${README}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
@@ -129,11 +198,6 @@ Section "Lumerin" SecFiles
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$ScrPath,0"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
-  StrCpy $9 0
-  StrCpy $0 "$SYSDIR\Lumerin.scr"
-  Call AddFileSize
-  StrCpy $0 "$SYSDIR\Lumerin.chm"
-  Call AddFileSize
   StrCpy $0 "$INSTDIR\ReadMe.txt"
   Call AddFileSize
   StrCpy $0 "$INSTDIR\Uninstall.exe"
@@ -171,7 +235,7 @@ Section "Use as screen saver" SecActivate
 SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
-  !insertmacro MUI_DESCRIPTION_TEXT ${SecFiles} "Lumerin.scr and its help file Lumerin.chm, in the Windows system folder."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecFiles} "Lumerin.scr (the edition for this Windows, 32- or 64-bit) and its help file Lumerin.chm, in the Windows system folder."
   !insertmacro MUI_DESCRIPTION_TEXT ${SecActivate} "Make Lumerin the current screen saver. Uninstalling brings back the one you have now."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
@@ -239,8 +303,10 @@ Section "un.Lumerin" SecUnFiles
   SectionIn RO
   Call un.RestoreScreenSaver
   ; A running screen saver keeps its file open: then it goes at the next restart.
+  !insertmacro InSystemFolder
   Delete /REBOOTOK "$SYSDIR\Lumerin.scr"
   Delete /REBOOTOK "$SYSDIR\Lumerin.chm"
+  !insertmacro OutOfSystemFolder
   Delete "$INSTDIR\ReadMe.txt"
 SectionEnd
 

@@ -77,13 +77,15 @@ class Display:
 
 
 class Wine:
-    """A private copy of the build tree's prepared prefix, on the given display."""
+    """A private copy of the build tree's prepared prefix (or of `template`), on the given
+    display, whose programs `loader` starts (WINE unless given)."""
 
-    def __init__(self, display, root=None):
+    def __init__(self, display, root=None, template=None, loader=None):
         self.display = display
+        self.loader = loader or WINE
         self.root = Path(root or tempfile.mkdtemp(prefix="lumerin-e2e-"))
         self.prefix = self.root / "prefix"
-        subprocess.run(["cp", "-al", str(TEMPLATE), str(self.prefix)], check=True)
+        subprocess.run(["cp", "-al", str(template or TEMPLATE), str(self.prefix)], check=True)
         # wineserver rewrites the registry files in place: they must be private copies.
         for name in ("system.reg", "user.reg", "userdef.reg"):
             path = self.prefix / name
@@ -102,7 +104,7 @@ class Wine:
         """Starts a Windows program, in `cwd` when given (its current directory);
         its output goes to files, never to our pipes."""
         out = tempfile.NamedTemporaryFile(dir=self.root, prefix="out-", delete=False)
-        process = subprocess.Popen([WINE, str(program), *map(str, args)],
+        process = subprocess.Popen([self.loader, str(program), *map(str, args)],
                                    env=self.env(env), stdin=subprocess.DEVNULL,
                                    stdout=out, stderr=subprocess.STDOUT,
                                    start_new_session=True, cwd=cwd)
