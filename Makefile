@@ -2,8 +2,8 @@
 JOBS ?= 2
 NATIVE := build/native
 WIN32 := build/win32
-# Only where 32-bit Windows programs cannot run at full speed (scripts/wine32-mode): the
-# same program built for 64-bit Windows, to run the Windows-layer and end-to-end tests.
+# The 64-bit edition, built and tested on every machine, before the 32-bit tree (whose
+# packages take the 64-bit program from it).
 WIN64 := build/win64
 FUZZ := build/fuzz
 FUZZ_SECONDS ?= 300
@@ -47,11 +47,7 @@ fuzzers: $(FUZZ)/build.ninja
 
 test: bootstrap
 	$(MAKE) all fuzzers deb
-	if [ "$$(scripts/wine32-mode)" = native ]; then \
-	  scripts/run-tests $(NATIVE) $(WIN32) $(FUZZ); \
-	else \
-	  $(MAKE) win64 && scripts/run-tests $(NATIVE) $(WIN32) $(WIN64) $(FUZZ); \
-	fi
+	scripts/run-tests $(NATIVE) $(WIN64) $(WIN32) $(FUZZ)
 
 # Each fuzzer for FUZZ_SECONDS, seeded with its checked-in corpus.
 fuzz: bootstrap fuzzers

@@ -1,6 +1,6 @@
-# Cross-compiling the Windows tree for 64-bit Windows, only to test the Windows layer and
-# the whole program under a 64-bit Wine where a machine runs no 32-bit code (the program
-# users get is the 32-bit build of cmake/mingw-i686.cmake).
+# Cross-compiling the Windows tree for 64-bit Windows: the 64-bit edition, which 64-bit
+# Windows runs from its own system folder (the 32-bit edition is cmake/mingw-i686.cmake's).
+# Its doubles are SSE2's, which every x64 processor has.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)

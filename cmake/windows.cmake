@@ -1,4 +1,5 @@
-# The 32-bit Windows build: Lumerin.scr (static, system DLLs only), the same unit tests
+# Either Windows edition, 32-bit (cmake/mingw-i686.cmake) or 64-bit
+# (cmake/mingw-x86_64.cmake): Lumerin.scr (static, system DLLs only), the same unit tests
 # as the native build plus the Windows-layer tests, all run under Wine by ctest.
 # No -fdata-sections: with it this compiler puts zero-filled arrays such as the two
 # 1,000,000-byte generation buffers into initialised data, 2 MB of zeros in the file.
@@ -55,14 +56,23 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/Lumerin.chm
   COMMENT "Compiling the help file")
 add_custom_target(help_file ALL DEPENDS ${CMAKE_BINARY_DIR}/Lumerin.chm)
 
-# How this machine runs 32-bit Windows programs (scripts/wine32-mode). Natively, this
-# 32-bit tree runs every test. Under the user-mode emulator it runs the unit tests and the
-# drawing tests of the Windows layer (in a 64-bit prefix, which an emulated 32-bit Wine
-# boots far faster), and the 64-bit tree (cmake/mingw-x86_64.cmake), run by the 64-bit
-# Wine, runs the Windows layer's tests and the end-to-end tests instead. With neither,
-# the 32-bit tree runs no Wine test.
-execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine32-mode
-  OUTPUT_VARIABLE LUMERIN_WINE32 OUTPUT_STRIP_TRAILING_WHITESPACE)
+# The 64-bit tree runs every test on every machine, under the 64-bit Wine. The 32-bit
+# tree's tests depend on how this machine runs 32-bit Windows programs
+# (scripts/wine32-mode). Natively, it runs every test too. Under the user-mode emulator
+# it runs, in a 64-bit prefix (which an emulated 32-bit Wine boots far faster), the unit
+# tests, the drawing tests of the Windows layer and the end-to-end tests' short run
+# (tests/e2e/CMakeLists.txt). With neither, it runs no Wine test.
+# LUMERIN_WINE32_MODE names the mode instead of asking (to try the emulated tree's tests
+# on a machine that runs 32-bit code natively).
+set(LUMERIN_WINE32_MODE "" CACHE STRING "native, emulated or none; empty: scripts/wine32-mode")
+set(LUMERIN_WINE32 "${LUMERIN_WINE32_MODE}")
+if("${LUMERIN_WINE32}" STREQUAL "")
+  execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine32-mode
+    OUTPUT_VARIABLE LUMERIN_WINE32 OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
+if(NOT LUMERIN_WINE32 MATCHES "^(native|emulated|none)$")
+  message(FATAL_ERROR "32-bit Windows programs under Wine: \"${LUMERIN_WINE32}\" is no mode")
+endif()
 message(STATUS "32-bit Windows programs under Wine: ${LUMERIN_WINE32}")
 set(LUMERIN_WINE_ARCH win32)
 set(LUMERIN_WINE_COMMAND wine)
@@ -141,18 +151,25 @@ if(BUILD_TESTING)
       target_link_options(${viewer} PRIVATE -static)
       add_dependencies(win_tests ${viewer})
     endforeach()
-    add_test(NAME wine.win_tests COMMAND win_tests)
-    # These tests own the settings key of the shared prefix while they run.
-    set_tests_properties(wine.win_tests PROPERTIES RESOURCE_LOCK wine_registry)
+    # Emulated, only a part of them runs (below).
+    if(NOT LUMERIN_RUN_WINE_TESTS STREQUAL "emulated")
+      add_test(NAME wine.win_tests COMMAND win_tests)
+      # These tests own the settings key of the shared prefix while they run.
+      set_tests_properties(wine.win_tests PROPERTIES RESOURCE_LOCK wine_registry)
+    endif()
   endif()
 
-  if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
-    # The processor and the systems Lumerin.scr asks for, read off the file itself.
-    add_test(NAME scr.binary COMMAND ${LUMERIN_PYTHON} -m pytest -q -p no:cacheprovider
-      ${PROJECT_SOURCE_DIR}/tests/scr/test_scr_binary.py)
-    set_tests_properties(scr.binary PROPERTIES
-      ENVIRONMENT "LUMERIN_SCR=$<TARGET_FILE:Lumerin>;LUMERIN_OBJDUMP=${CMAKE_OBJDUMP}")
+  # The processor and the systems Lumerin.scr asks for, read off the file itself.
+  set(edition x86)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(edition x64)
+  endif()
+  add_test(NAME scr.binary COMMAND ${LUMERIN_PYTHON} -m pytest -q -p no:cacheprovider
+    ${PROJECT_SOURCE_DIR}/tests/scr/test_scr_binary.py)
+  set_tests_properties(scr.binary PROPERTIES ENVIRONMENT
+    "LUMERIN_SCR=$<TARGET_FILE:Lumerin>;LUMERIN_OBJDUMP=${CMAKE_OBJDUMP};LUMERIN_EDITION=${edition}")
 
+  if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
     # The help file as built, checked against its sources and the gallery.
     add_test(NAME help.file COMMAND ${LUMERIN_PYTHON} -m pytest -q -p no:cacheprovider
       ${PROJECT_SOURCE_DIR}/tests/help/test_help_file.py)
@@ -164,21 +181,22 @@ if(BUILD_TESTING)
   endif()
 
   # What cannot run on this machine is reported as not run, never as passed (the
-  # end-to-end tests say so in their own folder).
+  # end-to-end tests say so in their own folder); what runs emulated is a selection
+  # registered as such, so that nothing is left unrun.
   if(LUMERIN_RUN_WINE_TESTS STREQUAL "emulated")
     set_tests_properties(wine.unit_tests PROPERTIES TIMEOUT 1200)
   elseif(LUMERIN_RUN_WINE_TESTS STREQUAL "none")
     set_tests_properties(wine.unit_tests PROPERTIES DISABLED TRUE)
   endif()
-  if(NOT LUMERIN_RUN_WINE_TESTS STREQUAL "native" AND TEST wine.win_tests)
+  if(LUMERIN_RUN_WINE_TESTS STREQUAL "none" AND TEST wine.win_tests)
     set_tests_properties(wine.win_tests PROPERTIES DISABLED TRUE)
-    if(LUMERIN_RUN_WINE_TESTS STREQUAL "emulated")
-      # Emulated, the whole set takes far too long; the 32-bit drawing pass on a window,
-      # its device context and its pause still run.
-      add_test(NAME wine.win_tests.drawing
-        COMMAND win_tests --gtest_filter=GdiDrawing.*:SegmentPauseTest.*:DrawingThreadStop.*)
-      set_tests_properties(wine.win_tests.drawing PROPERTIES TIMEOUT 1200 RESOURCE_LOCK wine_registry)
-    endif()
+  endif()
+  if(LUMERIN_RUN_WINE_TESTS STREQUAL "emulated" AND TARGET win_tests)
+    # Emulated, the whole set takes far too long; the 32-bit drawing pass on a window,
+    # its device context and its pause still run.
+    add_test(NAME wine.win_tests.drawing
+      COMMAND win_tests --gtest_filter=GdiDrawing.*:SegmentPauseTest.*:DrawingThreadStop.*)
+    set_tests_properties(wine.win_tests.drawing PROPERTIES TIMEOUT 1200 RESOURCE_LOCK wine_registry)
   endif()
 
 endif()

@@ -1,7 +1,8 @@
 // Full paths of files in the Windows system directory. The system libraries the program
-// loads at run time (the password services, the help viewer) and the help file are only
-// ever named this way, so that a file of the same name in the current directory or on
-// the PATH can never stand in for them. Any thread.
+// loads at run time (the password services, the help viewer) are only ever named this
+// way, and so is the help file when it is not beside the program, so that a file of the
+// same name in the current directory or on the PATH can never stand in for them. Any
+// thread.
 #pragma once
 
 #include <cstddef>

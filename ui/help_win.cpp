@@ -1,5 +1,7 @@
 #include "ui/help_win.h"
 
+#include <cstring>
+
 #include "host/system_path_win.h"
 
 HMODULE helpViewerModule = nullptr;
@@ -70,9 +72,33 @@ HWND CallHtmlHelp(HWND window, LPCSTR file, UINT command, DWORD_PTR data) {
   return helpViewerEntry(window, file, command, data);
 }
 
+bool HelpFilePath(HMODULE module, char (&path)[MAX_PATH]) {
+  const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
+  // A name that fills the whole buffer was cut short (and is then unterminated on some
+  // systems): the system directory is asked instead.
+  if (length > 0 && length < MAX_PATH) {
+    path[length] = '\0';
+    // The last separator, stepping by characters: in a double-byte code page the second
+    // byte of a character can have the separator's value.
+    char* folderEnd = nullptr;
+    for (char* c = path; *c != '\0'; c = CharNextA(c)) {
+      if (*c == '\\') folderEnd = c + 1;
+    }
+    const size_t nameSize = std::strlen(kHelpFileName) + 1;
+    if (folderEnd != nullptr && static_cast<size_t>(folderEnd - path) + nameSize <= MAX_PATH) {
+      std::memcpy(folderEnd, kHelpFileName, nameSize);
+      const DWORD attributes = GetFileAttributesA(path);
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return true;
+      }
+    }
+  }
+  return SystemFilePath(kHelpFileName, path, MAX_PATH);
+}
+
 void ShowHelpFile(HWND owner) {
   char path[MAX_PATH];
-  if (!SystemFilePath(kHelpFileName, path, sizeof path)) return;
+  if (!HelpFilePath(nullptr, path)) return;
   CallHtmlHelp(owner, path, kHelpDisplayTopic, 0);
 }
 

@@ -23,8 +23,14 @@ HWND CallHtmlHelp(HWND window, LPCSTR file, UINT command, DWORD_PTR data);
 // registered or does not fit (the buffer then holds an empty text).
 bool FindHelpViewerPath(char (&path)[kHelpViewerPathSize]);
 
-// Opens "\Lumerin.chm" of the system directory over `owner`. Does nothing when the
-// system directory's path is too long to hold the file's.
+// Where the help file "Lumerin.chm" is for the program file of `module` (NULL: the
+// running program): beside it, where the installer and the zip put it for either
+// edition, when it is there; else in the system directory. False when neither path fits
+// (the buffer then holds an empty text).
+bool HelpFilePath(HMODULE module, char (&path)[MAX_PATH]);
+
+// Opens the help file (HelpFilePath of the running program) over `owner`. Does nothing
+// when no path fits.
 void ShowHelpFile(HWND owner);
 
 // Forgets the viewer so that the next call looks for it again (tests only).

@@ -3,6 +3,13 @@ import pytest
 from harness import Display, Wine
 
 
+def pytest_configure(config):
+    config.addinivalue_line(
+        "markers", "short_run: the few tests that run each mode of the program end to end "
+        "(full screen, configuration, preview), for where it starts far too slowly for the "
+        "whole suite (a 32-bit program under an emulator: e2e.short_run)")
+
+
 @pytest.fixture
 def display():
     d = Display()

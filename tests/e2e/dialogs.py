@@ -6,7 +6,7 @@ import os
 import re
 from pathlib import Path
 
-from harness import SCR, driver
+from harness import SCR, driver, patience
 
 BUILD = Path(os.environ.get("LUMERIN_BUILD", "build/win32")).resolve()
 RESOURCE_HEADER = Path(__file__).resolve().parents[2] / "res" / "resource.h"
@@ -77,7 +77,7 @@ class ConfigureMode:
 
     def finish(self, timeout=30):
         """Waits for the program to end; returns its exit status."""
-        return self.process.wait(timeout)
+        return self.process.wait(patience(timeout))
 
 
 def enabled(state):

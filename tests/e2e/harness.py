@@ -14,8 +14,19 @@ from pathlib import Path
 SCR = Path(os.environ.get("LUMERIN_SCR", "build/win32/Lumerin.scr")).resolve()
 DRIVERS = Path(os.environ.get("LUMERIN_DRIVERS", "build/win32/tests/e2e")).resolve()
 TEMPLATE = Path(os.environ.get("LUMERIN_WINE_TEMPLATE", "build/win32/wineprefix")).resolve()
-# The loader to start programs with: "wine", or the 64-bit one for the 64-bit test tree.
+# The loader to start programs with: "wine", or the 64-bit one for the 64-bit tree and for
+# a 64-bit prefix, which starts a 32-bit program through the 32-bit one.
 WINE = os.environ.get("LUMERIN_WINE", "wine")
+# How many times longer than at full speed to wait for the programs (1 unless set): where
+# 32-bit code runs only emulated a 32-bit process takes about 50 s to start. Only waits
+# for something that must happen grow; a longer wait never passes what a shorter one
+# fails. The test drivers read the same variable.
+TIME_SCALE = float(os.environ.get("LUMERIN_E2E_TIME_SCALE") or 1)
+
+
+def patience(seconds):
+    """`seconds` of waiting at full speed, scaled by TIME_SCALE."""
+    return seconds * TIME_SCALE
 
 SETTINGS_PATH = r"Software\Veltrona\Lumerin"
 SETTINGS_KEY = "HKEY_CURRENT_USER\\" + SETTINGS_PATH
@@ -116,7 +127,7 @@ class Wine:
     def run(self, program, *args, timeout=60, env=None, cwd=None):
         """Runs a program to its end; returns (exit status 0..255, output text)."""
         process = self.start(program, *args, env=env, cwd=cwd)
-        status = process.wait(timeout)
+        status = process.wait(patience(timeout))
         return status, Path(process.output_path).read_text(errors="replace")
 
     def output(self, process):
@@ -204,8 +215,9 @@ class Wine:
 
 
 def wait_for(predicate, timeout=10.0, interval=0.05):
-    """Polls until predicate() is truthy; returns its value, or None after the timeout."""
-    deadline = time.monotonic() + timeout
+    """Polls until predicate() is truthy; returns its value, or None after the timeout
+    (scaled by TIME_SCALE)."""
+    deadline = time.monotonic() + patience(timeout)
     while True:
         value = predicate()
         if value:

@@ -5,7 +5,7 @@ import re
 import time
 from pathlib import Path
 
-from harness import SCR, driver, find_windows, pixel_colour, wait_for
+from harness import SCR, driver, find_windows, patience, pixel_colour, wait_for
 
 FULL_SCREEN_TITLE = "Screen Saver"
 
@@ -56,9 +56,10 @@ def start_full_screen(wine, *args, timeout=30):
 
 
 def wait_exit(process, timeout=15):
-    """The exit status, or None when the process is still running after `timeout`."""
+    """The exit status, or None when the process is still running after `timeout` (scaled
+    by TIME_SCALE)."""
     try:
-        return process.wait(timeout)
+        return process.wait(patience(timeout))
     except Exception:
         return None
 

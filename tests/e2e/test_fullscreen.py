@@ -57,7 +57,8 @@ def background_misses(image, segments):
     return misses
 
 
-@pytest.mark.parametrize("name", FIGURES)
+@pytest.mark.parametrize("name", [pytest.param(name, marks=pytest.mark.short_run)
+                                  if name == "island" else name for name in FIGURES])
 def test_first_generation_drawn_with_the_users_pens_and_background(wine, display, name):
     entry, angle, segments = FIGURES[name]
     wine.set_settings(fixed_settings(entry, 0, 0, angle))

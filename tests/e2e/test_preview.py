@@ -7,6 +7,9 @@ import pytest
 from harness import SCR, driver, windows_path
 from saver_run import fixed_settings
 
+# One run of the preview host answers every test here.
+pytestmark = pytest.mark.short_run
+
 
 @pytest.fixture(scope="module")
 def preview(shared_wine):

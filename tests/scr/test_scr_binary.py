@@ -1,5 +1,7 @@
-"""What the built Lumerin.scr asks of the processor and of the system: it must run on
-every processor from the Pentium Pro on and load on Windows 95, 98, Me and NT 4."""
+"""What a built Lumerin.scr asks of the processor and of the system, read off the file
+itself. The 32-bit edition must run on every processor from the Pentium Pro on and load
+on Windows 95, 98, Me and NT 4; the 64-bit one on every x64 Windows. Both are linked
+statically: they import from system libraries only."""
 
 import os
 import re
@@ -10,7 +12,18 @@ import pytest
 
 SCR = Path(os.environ["LUMERIN_SCR"])
 OBJDUMP = os.environ["LUMERIN_OBJDUMP"]
-ALLOWED = Path(__file__).with_name("imports.txt")
+# The edition the build tree makes: "x86" or "x64".
+EDITION = os.environ.get("LUMERIN_EDITION", "x86")
+
+# Per edition: the machine field, the oldest system's version that the loader checks
+# against the subsystem version (NT 4 and 95: 4.0; XP and Server 2003 x64: 5.2), and the
+# list of every function it may import.
+EDITIONS = {
+    "x86": {"machine": "i386", "subsystem": (4, 0), "imports": "imports.txt"},
+    "x64": {"machine": "x86-64", "subsystem": (5, 2), "imports": "imports-x64.txt"},
+}
+EXPECTED = EDITIONS[EDITION]
+ALLOWED = Path(__file__).with_name(EXPECTED["imports"])
 
 # Registers of the MMX and SSE units, and instructions that need those units without
 # naming a register (the SSE control register, cache hints, fences, MMX state).
@@ -24,10 +37,26 @@ def objdump(*args):
                           check=True).stdout
 
 
+@pytest.mark.skipif(EDITION != "x86", reason="every x64 processor has SSE2")
 def test_no_instruction_needs_mmx_or_sse():
     found = [line.strip() for line in objdump("-d").splitlines()
              if VECTOR_REGISTER.search(line) or VECTOR_ONLY.search(line)]
     assert found == [], f"{len(found)} instructions need MMX or SSE, first: {found[:5]}"
+
+
+def header_field(headers, name):
+    match = re.search(rf"^{name}\s+(\S+)", headers, re.M)
+    assert match, f"no {name} in the headers"
+    return match.group(1)
+
+
+def test_header_names_the_editions_processor_and_a_gui_program_for_its_oldest_system():
+    headers = objdump("-p")
+    assert f"file format pei-{EXPECTED['machine']}" in headers
+    assert int(header_field(headers, "Subsystem"), 16) == 2  # the Windows GUI
+    version = (int(header_field(headers, "MajorSubsystemVersion")),
+               int(header_field(headers, "MinorSubsystemVersion")))
+    assert version == EXPECTED["subsystem"]
 
 
 def imports():
@@ -48,6 +77,6 @@ def test_imports_only_what_every_served_system_has():
                if line.strip() and not line.startswith("#")}
     found = imports()
     assert len(found) > 50, "the import table was not read"
-    assert sorted(found - allowed) == [], f"imports not checked against 95/98/Me/NT 4 ({ALLOWED})"
+    assert sorted(found - allowed) == [], f"imports not checked against every served system ({ALLOWED})"
     # The dialog looks InitCommonControlsEx up in the common controls that this import loads.
     assert "COMCTL32.DLL InitCommonControls" in found

@@ -1,5 +1,6 @@
 // Finding and loading the HTML Help viewer: the registered library first, then the
 // system directory's, by export ordinal 14, once per process; a failed load is final.
+// Where the help file is looked for.
 // The registration is pointed at stand-in libraries built beside the tests.
 // clang-format off
 #include <windows.h>  // before every other Windows header
@@ -196,6 +197,44 @@ TEST_F(HelpViewer, RegisteredPathIsReadWithinItsBuffer) {
   registration.Remove();
   char path[kHelpViewerPathSize];
   EXPECT_FALSE(FindHelpViewerPath(path));
+}
+
+// Each edition finds the help file beside its own program file, where the installer and
+// the zip put both; without one there, in the system directory. A copy of a test library
+// in a folder of its own stands for a program installed there.
+TEST(HelpFilePath, BesideTheProgramWhenThereElseInTheSystemDirectory) {
+  char temp[MAX_PATH];
+  ASSERT_NE(GetTempPathA(sizeof temp, temp), 0u);
+  const std::string folder = std::string(temp) + "lumerin-help-path\\";
+  const std::string program = folder + "edition.dll";
+  const std::string helpFile = folder + "Lumerin.chm";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  DeleteFileA(helpFile.c_str());  // left by a run that stopped half-way
+  ASSERT_TRUE(CopyFileA(BesideTests("entryless_viewer.dll").c_str(), program.c_str(), FALSE));
+  const HMODULE module = LoadLibraryA(program.c_str());
+  ASSERT_NE(module, nullptr);
+  const struct {
+    const char* what;
+    bool beside;
+    std::string found;
+  } cases[] = {
+      {"nothing beside the program", false, SystemFile("Lumerin.chm")},
+      {"the help file beside it", true, helpFile},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.beside) {
+      CloseHandle(
+          CreateFileA(helpFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    }
+    char path[MAX_PATH];
+    ASSERT_TRUE(HelpFilePath(module, path));
+    EXPECT_EQ(lstrcmpiA(path, c.found.c_str()), 0) << path;
+  }
+  FreeLibrary(module);
+  DeleteFileA(helpFile.c_str());
+  DeleteFileA(program.c_str());
+  RemoveDirectoryA(folder.c_str());
 }
 
 // Runs a copy of this test program under another name, for which Wine is told that the

@@ -1,8 +1,8 @@
 // Drives the configuration dialog and the About box of a running Lumerin from outside,
 // as a user's actions reach them, and prints what the dialogs show. Each argument group
 // is one step, run in order:
-//   find CAPTION              wait (up to 10 s) for a visible top-level window; it
-//                             becomes the window the next steps act on
+//   find CAPTION              wait (up to 10 s; patience.h) for a visible top-level
+//                             window; it becomes the window the next steps act on
 //   state                     one JSON line: texts, lists, track bars, check box and the
 //                             enabled state of every control, in template order
 //   select ID INDEX           pick item INDEX of list ID (CB_SETCURSEL + CBN_SELCHANGE)
@@ -12,7 +12,7 @@
 //                             that open a modal window)
 //   key ID VK                 post a key press to control ID
 //   close                     post the close box's command to the window
-//   gone CAPTION              wait (up to 10 s) until no such window is visible
+//   gone CAPTION              wait (up to 10 s; patience.h) until no such window is visible
 //   rect ID                   one line: screen rectangle of control ID (0: the window)
 //   owner CAPTION             one line: whether CAPTION's owner is the current window
 //                             and whether the current window is disabled
@@ -28,11 +28,14 @@
 #include <cstring>
 #include <string>
 
+#include "patience.h"
+
 namespace {
 
 HWND current = nullptr;
 
 HWND FindVisible(const char* caption, DWORD timeoutMs) {
+  timeoutMs = Patience(timeoutMs);
   for (DWORD waited = 0;; waited += 50) {
     HWND window = FindWindowA(nullptr, caption);
     if (window != nullptr && IsWindowVisible(window)) return window;
@@ -153,7 +156,7 @@ bool Step(int argc, char** argv, int* i) {
   } else if (verb == "gone") {
     const char* caption = next();
     for (DWORD waited = 0; FindVisible(caption, 0) != nullptr; waited += 50) {
-      if (waited >= 10000) {
+      if (waited >= Patience(10000)) {
         std::fprintf(stderr, "\"%s\" still there\n", caption);
         return false;
       }

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "patience.h"
+
 namespace {
 
 struct Received {
@@ -85,7 +87,8 @@ int main(int argc, char** argv) {
   }
 
   HWND child = nullptr;
-  for (int i = 0; i < 1500 && child == nullptr && Alive(saver.hProcess); ++i) {
+  const DWORD started = GetTickCount();
+  while (child == nullptr && Alive(saver.hProcess) && GetTickCount() - started < Patience(15000)) {
     Pump(10);
     child = FindWindowExA(parent, nullptr, "WindowsScreenSaverClass", nullptr);
   }
@@ -96,7 +99,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   // Found as soon as it exists; it is shown only when its creation is complete.
-  for (int i = 0; i < 500 && !IsWindowVisible(child) && Alive(saver.hProcess); ++i) Pump(10);
+  const DWORD found = GetTickCount();
+  while (!IsWindowVisible(child) && Alive(saver.hProcess) &&
+         GetTickCount() - found < Patience(5000)) {
+    Pump(10);
+  }
   char title[64] = "";
   GetWindowTextA(child, title, sizeof title);
   RECT client, rect;
@@ -124,7 +131,7 @@ int main(int argc, char** argv) {
                             {WM_POWER, 3}};
   SetCursorPos(700, 500);  // far from wherever the cursor was when the preview started
   for (const auto& input : inputs) PostMessageA(child, input[0], input[1], 0);
-  Pump(1000);
+  Pump(Patience(1000));
   std::printf("alive_after_input=%d\n", Alive(saver.hProcess) ? 1 : 0);
 
   const LRESULT contextResult = SendMessageA(child, WM_CONTEXTMENU, 0, MAKELPARAM(50, 60));
@@ -134,7 +141,7 @@ int main(int argc, char** argv) {
   info.hItemHandle = child;
   info.MousePos = {60, 70};
   const LRESULT helpResult = SendMessageA(child, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-  Pump(1000);
+  Pump(Patience(1000));
   std::printf("contextmenu_result=%ld\nhelp_result=%ld\n", static_cast<long>(contextResult),
               static_cast<long>(helpResult));
   std::printf("contextmenu_count=%d\ncontextmenu_wparam=%lu\ncontextmenu_lparam=0x%08lx\n",
@@ -146,7 +153,7 @@ int main(int argc, char** argv) {
 
   DestroyWindow(parent);
   const DWORD destroyed = GetTickCount();
-  while (Alive(saver.hProcess) && GetTickCount() - destroyed < 20000) Pump(20);
+  while (Alive(saver.hProcess) && GetTickCount() - destroyed < Patience(20000)) Pump(20);
   DWORD code = 0;
   GetExitCodeProcess(saver.hProcess, &code);
   std::printf("alive_after_destroy=%d\nexit=%ld\n", Alive(saver.hProcess) ? 1 : 0,
