@@ -1,5 +1,8 @@
 """lumerin saver, the Linux display mode: bad input, its option file, drawing into a
-window it is given, and the real XScreenSaver daemon starting and ending it."""
+window it is given, and the real hosts that run display modes (the XScreenSaver daemon,
+xsecurelock, MATE's screensaver) starting and ending it."""
+import functools
+import itertools
 import os
 import re
 import pwd
@@ -18,7 +21,10 @@ OPTION_FILE = ROOT / "packaging" / "lumerin.xml"
 # Palette 1 ("Autumn"), the first run's: pen i is (25 + 25 i, 200, 100).
 AUTUMN = [(25 + 25 * i, 200, 100) for i in range(10)]
 ISLAND = 6  # generation 0 (shown as 1) is four lines along the margin
+HILBERT = 5  # a curve that never comes back to a point it has drawn
 NO_DISPLAY = "lumerin: cannot open the X display\n"
+# The hosts run display modes as this user when the test runs as root.
+HOST_USER = "lumerin-test"
 
 
 def tool():
@@ -34,6 +40,14 @@ def run(*args, display=None, extra_env=None):
                           timeout=30)
 
 
+@functools.lru_cache(maxsize=None)
+def generations(entry):
+    """How many generations catalogue entry `entry` has, from lumerin list."""
+    rows = [line.split() for line in run("list").stdout.splitlines()[1:]]
+    return {int(row[0]): int(row[-2]) for row in rows}[entry]
+
+
+@functools.lru_cache(maxsize=None)
 def segments(entry, generation, width, height):
     """The drawing pass's lines as (pen, start, end), from lumerin render --ops."""
     ops = run("render", entry, generation, "--size", f"{width}x{height}", "--angle", "0", "--ops")
@@ -86,41 +100,62 @@ def xlib(display):
 
 
 def colour_at(window, x, y):
+    return pixel_at(window, x, y)[:3]
+
+
+def pixel_at(window, x, y):
+    """Red, green, blue and the byte beside them (alpha at depth 32)."""
     from Xlib import X
     data = window.get_image(x, y, 1, 1, X.ZPixmap, 0xFFFFFFFF).data
-    return data[2], data[1], data[0]
+    return data[2], data[1], data[0], data[3]
 
 
 def shows(window, lines):
     """Whether each line's first pixel has its pen's colour (1-pixel pens draw it)."""
-    return all(colour_at(window, *start) == AUTUMN[pen] for pen, start, _ in lines)
+    from Xlib.error import XError
+    try:
+        return all(colour_at(window, *start) == AUTUMN[pen] for pen, start, _ in lines)
+    except XError:  # not (or no longer) a window that can be read
+        return False
+
+
+def drawn(window):
+    """Whether anything but black shows in the window."""
+    from Xlib import X
+    from Xlib.error import XError
+    try:
+        size = window.get_geometry()
+        data = bytearray(window.get_image(0, 0, size.width, size.height, X.ZPixmap,
+                                          0xFFFFFFFF).data)
+    except XError:
+        return False
+    data[3::4] = bytes(len(data) // 4)  # the byte beside blue, red and green
+    return data.strip(b"\0") != b""
 
 
 # Bad input --------------------------------------------------------------------------------
 @pytest.mark.parametrize("args, message", [
     (["saver", "--bogus"], "unknown option '--bogus' (try 'lumerin saver --help')"),
+    (["saver", "-bogus"], "unknown option '-bogus' (try 'lumerin saver --help')"),
     (["saver", "7"], "unexpected argument '7'"),
     (["saver", "--pause"], "--pause needs a value"),
+    (["saver", "-visual"], "-visual needs a value"),
     (["saver", "--fractal", "16"], "bad --fractal '16' (expected 0 to 15)"),
     (["saver", "--fractal", "-1"], "bad --fractal '-1' (expected 0 to 15)"),
     (["saver", "--pause", "5x"], "bad --pause '5x' (expected 0 to 50)"),
+    (["saver", "--pause", "51"], "bad --pause '51' (expected 0 to 50)"),
     (["saver", "--width", "0"], "bad --width '0' (expected 1 to 5)"),
-    (["saver", "--width", "6"], "bad --width '6' (expected 1 to 5)"),
+    (["saver", "-width", "6"], "bad -width '6' (expected 1 to 5)"),
     (["saver", "--angle", "361"], "bad --angle '361' (expected 0 to 360)"),
     (["saver", "--palette", "5"], "bad --palette '5' (expected 0 to 4)"),
     (["saver", "--background", "12345G"], "bad --background '12345G' (expected RRGGBB)"),
-    (["saver", "--from", "0"], "bad --from '0' (expected 1 to 16)"),
-    (["saver", "--fractal", "2", "--to", "5"],
-     "bad --to '5' (fractal 2 has generations 1 to 4)"),
-    (["saver", "--to", "17"], "bad --to '17' (expected 1 to 16)"),
-    (["saver", "--fractal", "4", "--from", "3", "--to", "2"], "--from 3 is after --to 2"),
+    (["saver", "--from", "0"], "bad --from '0' (expected a generation from 1)"),
+    (["saver", "-to", "two"], "bad -to 'two' (expected a generation from 1)"),
     (["saver", "--window-id", "0x12G"],
      "bad --window-id '0x12G' (expected a window id, decimal or 0x hexadecimal, not 0)"),
-    (["saver", "--window-id", "4294967296"],
-     "bad --window-id '4294967296' (expected a window id, decimal or 0x hexadecimal, not 0)"),
-    (["saver", "--root", "--window-id", "5"], "--root and --window-id exclude each other"),
-    (["saver", "--slideshow", "--fractal", "1"], "--slideshow and --fractal exclude each other"),
-    (["--root", "--width", "9"], "bad --width '9' (expected 1 to 5)"),
+    (["saver", "-window-id", "4294967296"],
+     "bad -window-id '4294967296' (expected a window id, decimal or 0x hexadecimal, not 0)"),
+    (["-root", "-width", "9"], "bad -width '9' (expected 1 to 5)"),
 ])
 def test_bad_input_is_one_line_and_exit_2_before_any_display_is_opened(args, message):
     # No DISPLAY: had the program got as far as X, it would have said so instead.
@@ -128,11 +163,15 @@ def test_bad_input_is_one_line_and_exit_2_before_any_display_is_opened(args, mes
     assert (result.returncode, result.stderr, result.stdout) == (2, f"lumerin: {message}\n", "")
 
 
-def test_a_bad_window_from_xscreensaver_is_refused():
-    result = run("saver", "--root", extra_env={"XSCREENSAVER_WINDOW": "window"})
+def test_a_bad_window_from_the_host_is_refused_unless_another_is_named():
+    named = {"XSCREENSAVER_WINDOW": "window"}
+    result = run("saver", "--root", extra_env=named)
     assert (result.returncode, result.stderr) == (
         2, "lumerin: bad $XSCREENSAVER_WINDOW 'window' "
            "(expected a window id, decimal or 0x hexadecimal, not 0)\n")
+    # --window-id wins over --root, and a window of its own needs no host's.
+    for args in (["--root", "--window-id", "5"], ["-root", "-window"]):
+        assert (run(*args, extra_env=named).stderr) == NO_DISPLAY, args
 
 
 def test_a_window_id_that_names_no_window_is_refused(xlib, display):
@@ -167,8 +206,27 @@ def test_option_file_offers_exactly_the_options_the_saver_reads():
     assert (first.get("_label"), first.get("arg-set")) == ("Slideshow", None)
     offered.add("--slideshow")
     usage = run("saver", "--help").stdout
-    accepted = set(re.findall(r"--[a-z-]+", usage))
-    assert offered | {"--window-id", "--help"} == accepted
+    assert offered <= set(re.findall(r"--[a-z-]+", usage))
+
+
+def help_options():
+    """Every option of 'lumerin saver --help', with a value where it takes one."""
+    values = {"ID": "0x1", "N": "3", "G": "2", "TENTHS": "5", "PIXELS": "3",
+              "DEGREES": "90", "RRGGBB": "102030", "NAME": "default"}
+    # The options column: what a line that starts with an option holds before its text.
+    columns = [line.strip().split("  ")[0] for line in run("saver", "--help").stdout.splitlines()
+               if line.startswith("  --")]
+    found = [o for column in columns for o in re.findall(r"(--[a-z-]+)(?: ([A-Z]+))?", column)]
+    assert {"--root", "--visual", "--fps", "--no-fps", "--window"} <= {o for o, _ in found}
+    return {option: [values[v]] if v else [] for option, v in found}
+
+
+def test_every_option_of_the_help_is_taken_with_one_dash_or_two():
+    for option, value in help_options().items():
+        for spelling in (option, option[1:]):
+            result = run(spelling, *value)
+            expected = (0, "") if option == "--help" else (1, NO_DISPLAY)
+            assert (result.returncode, result.stderr) == expected, (spelling, result.stderr)
 
 
 def test_every_value_the_option_file_can_give_is_accepted():
@@ -210,6 +268,128 @@ def test_draws_into_a_given_window_again_at_its_new_size_and_ends_on_sigterm(xli
             saver.kill()
             saver.wait()
         window.destroy()
+        xlib.sync()
+
+
+def make_window(xlib, kind, x=0, y=0, width=400, height=300):
+    """A mapped window on black: plain, a window manager's virtual root, or of depth 32."""
+    from Xlib import X, Xatom
+    screen = xlib.screen()
+    if kind == "argb":
+        visual = next(v for d in screen.allowed_depths if d.depth == 32
+                      for v in d.visuals if v.visual_class == X.TrueColor)
+        colormap = screen.root.create_colormap(visual.visual_id, X.AllocNone)
+        window = screen.root.create_window(x, y, width, height, 0, 32, X.InputOutput,
+                                           visual.visual_id, background_pixel=0,
+                                           border_pixel=0, colormap=colormap)
+    else:
+        window = screen.root.create_window(x, y, width, height, 0, screen.root_depth,
+                                           background_pixel=0)
+    if kind == "vroot":
+        window.change_property(xlib.intern_atom("__SWM_VROOT"), Xatom.WINDOW, 32, [window.id])
+    window.map()
+    xlib.sync()
+    return window
+
+
+def end_quietly(savers):
+    """SIGTERM ends every saver at once, with status 0 and nothing on stderr."""
+    assert [saver.poll() for saver in savers] == [None] * len(savers), "a saver had ended"
+    for saver in savers:
+        saver.send_signal(signal.SIGTERM)
+    for saver in savers:
+        assert (saver.wait(5), saver.stderr.read()) == (0, ""), saver.args
+
+
+# Where the figure goes: what the case shows, the window the test makes, the options before
+# the figure's, the environment. Every case draws the Hilbert curve's last generation:
+# --from past it means it, and --to below it is lifted.
+HILBERT_LAST = ["--fractal", str(HILBERT), "--from", "16", "--to", "3", "--width", "1",
+                "--pause", "50"]
+
+
+@pytest.mark.parametrize("kind, options, environment", [
+    pytest.param("plain", ["--window-id", "{id}"], {}, id="window-id-decimal"),
+    pytest.param("plain", ["--root", "--window-id", "{hex}"], {}, id="preview-root-then-id"),
+    pytest.param("plain", ["-root"], {"XSCREENSAVER_WINDOW": "{id}"}, id="host-window-decimal"),
+    pytest.param("plain", ["--root"], {"XSCREENSAVER_WINDOW": "{hex}"}, id="host-window-hex"),
+    pytest.param("vroot", ["--root"], {}, id="virtual-root"),
+    pytest.param("argb", ["--window-id", "{id}"], {}, id="depth-32-opaque"),
+])
+def test_draws_where_it_is_told(xlib, display, kind, options, environment):
+    window = make_window(xlib, kind)
+    names = {"id": str(window.id), "hex": hex(window.id)}
+    options = [o.format(**names) for o in options]
+    environment = {k: v.format(**names) for k, v in environment.items()}
+    saver = subprocess.Popen([tool(), *options, *HILBERT_LAST],
+                             env={**os.environ, "DISPLAY": display, **environment},
+                             stderr=subprocess.PIPE, text=True)
+    try:
+        lines = segments(HILBERT, generations(HILBERT) - 1, 400, 300)[:40]
+        assert wait_for(lambda: shows(window, lines), 5)
+        if kind == "argb":
+            # A compositing host blends by the alpha: the figure and its background opaque.
+            _, start, _ = lines[0]
+            assert pixel_at(window, *start)[3] == pixel_at(window, 1, 1)[3] == 0xFF
+        end_quietly([saver])
+    finally:
+        if saver.poll() is None:
+            saver.kill()
+            saver.wait()
+        window.destroy()
+        xlib.sync()
+
+
+def first_generation_is_empty(options):
+    """Whether the first drawing of a fixed fractal has no line: the generation --from
+    names, or the fractal's last one when --from is past it."""
+    if "--fractal" not in options:
+        return False
+    entry = int(options[options.index("--fractal") + 1])
+    first = int(options[options.index("--from") + 1])
+    return not segments(entry, min(first, generations(entry)) - 1, 80, 60)
+
+
+def test_the_preview_draws_every_fractal_and_generation_the_option_file_offers(xlib, display):
+    # As the settings program's preview runs it: the option file's command, the widgets'
+    # arguments, then --window-id.
+    screensaver, command, _ = option_file_arguments()
+    fractals = [o.get("arg-set", "").split()
+                for o in screensaver.find("select[@id='fractal']").iter("option")]
+    spins = [sorted({number.get(v) for v in ("low", "default", "high")}, key=int)
+             for number in (screensaver.find(f"*/number[@id='{n}']") for n in ("from", "to"))]
+    assert spins == [["1", "16"], ["1", "16"]], spins
+    cases = [(*fractal, "--from", first, "--to", final)
+             for fractal, first, final in itertools.product(fractals, *spins)]
+    assert len(cases) == 17 * 4
+    windows, savers = [], []
+    try:
+        for n, case in enumerate(cases):  # a grid of small previews, none over another
+            windows.append(make_window(xlib, "plain", n % 10 * 80, n // 10 * 60, 80, 60))
+            savers.append(subprocess.Popen(
+                [tool(), *command, *case, "--window-id", hex(windows[-1].id)],
+                env={**os.environ, "DISPLAY": display}, stderr=subprocess.PIPE, text=True))
+        # Generation 1 of the Hilbert curve is its axiom, which has no line: that preview
+        # stays black, as the Windows saver's does; it must still run.
+        waiting = {case: window for case, window in zip(cases, windows)
+                   if not first_generation_is_empty(case)}
+        assert len(waiting) == len(cases) - 2
+
+        def all_drawn():
+            for case, window in list(waiting.items()):
+                if drawn(window):
+                    del waiting[case]
+            return not waiting
+
+        assert wait_for(all_drawn, 20), f"nothing drawn for {sorted(waiting)}"
+        end_quietly(savers)
+    finally:
+        for saver in savers:
+            if saver.poll() is None:
+                saver.kill()
+                saver.wait()
+        for window in windows:
+            window.destroy()
         xlib.sync()
 
 
