@@ -413,25 +413,76 @@ def test_a_destroyed_window_ends_the_saver_quietly(xlib, display):
             saver.wait()
 
 
-# The real daemon ---------------------------------------------------------------------------
-def lumerin_processes():
-    """Running (not yet reaped ones aside) processes named lumerin."""
-    found = []
+# The real hosts ------------------------------------------------------------------------------
+def processes_on(display, name=None):
+    """The running processes (not yet reaped ones aside) started for `display`, named
+    `name` when given, as {pid: environment}."""
+    found = {}
     for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
         try:
             stat = (entry / "stat").read_text()
-        except (OSError, ValueError):
+            environ = (entry / "environ").read_bytes().decode(errors="replace")
+        except OSError:
             continue
-        name, state = stat[stat.index("(") + 1:stat.rindex(")")], stat[stat.rindex(")") + 2]
-        if name == "lumerin" and state != "Z":
-            found.append(int(entry.name))
+        comm, state = stat[stat.index("(") + 1:stat.rindex(")")], stat[stat.rindex(")") + 2]
+        env = dict(v.split("=", 1) for v in environ.split("\0") if "=" in v)
+        # XScreenSaver names the screen too (":60.0").
+        on = re.sub(r"\.\d+$", "", env.get("DISPLAY", "")) == display
+        if state != "Z" and on and name in (None, comm):
+            found[int(entry.name)] = env
     return found
 
 
-@pytest.fixture
-def installed(tmp_path_factory):
+def host_window(xlib, display):
+    """The window that a host named to the Lumerin it runs, or None."""
+    for env in processes_on(display, "lumerin").values():
+        if "XSCREENSAVER_WINDOW" in env:
+            return xlib.create_resource_object("window", int(env["XSCREENSAVER_WINDOW"], 0))
+    return None
+
+
+def host_shows(xlib, display, lines):
+    window = host_window(xlib, display)
+    return window is not None and shows(window, lines)
+
+
+def host_drawn(xlib, display):
+    window = host_window(xlib, display)
+    return window is not None and drawn(window)
+
+
+@pytest.fixture(scope="module")
+def host_user():
+    """The unprivileged user the hosts run as when the test is root (they run no display
+    mode for root), made when missing; None when the test already runs as another user."""
+    if os.geteuid() != 0:
+        return None
+    try:
+        return pwd.getpwnam(HOST_USER)
+    except KeyError:
+        pass
+    subprocess.run(["useradd", "--system", "--user-group", "--no-create-home",
+                    "--home-dir", "/nonexistent", "--shell", "/usr/sbin/nologin", HOST_USER],
+                   capture_output=True)
+    try:
+        return pwd.getpwnam(HOST_USER)  # made here, or by a run beside this one
+    except KeyError:
+        pytest.skip(f"useradd could not make the unprivileged user {HOST_USER}")
+
+
+def as_host(user, environment, *command):
+    """The command as the host's user, with only `environment`."""
+    drop = [] if user is None else [
+        "setpriv", f"--reuid={user.pw_uid}", f"--regid={user.pw_gid}", "--clear-groups"]
+    return [*drop, "env", "-i", *(f"{k}={v}" for k, v in environment.items()), *command]
+
+
+@pytest.fixture(scope="module")
+def installed():
     """The build installed into a folder every user can read."""
-    prefix = Path(tempfile.mkdtemp(prefix="lumerin-xss-"))
+    prefix = Path(tempfile.mkdtemp(prefix="lumerin-hosts-"))
     prefix.chmod(0o755)
     subprocess.run(["cmake", "--install", str(Path(tool()).parent), "--prefix", str(prefix)],
                    check=True, capture_output=True)
@@ -439,55 +490,168 @@ def installed(tmp_path_factory):
     shutil.rmtree(prefix, ignore_errors=True)
 
 
-def test_xscreensaver_runs_the_fixed_figure_and_deactivation_ends_it(installed, display, xlib):
-    if shutil.which("xscreensaver") is None:
-        pytest.fail("xscreensaver is not installed (scripts/bootstrap installs it)")
-    assert not lumerin_processes(), "another lumerin is running: this test could not tell"
-    # The daemon runs no display mode for root: run it as nobody when the test is root.
-    as_user = []
-    if os.geteuid() == 0:
-        as_user = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
-    home = installed / "home"
-    home.mkdir()
-    (home / ".xscreensaver").write_text(
-        "timeout:\t0:30:00\nlock:\tFalse\nsplash:\tFalse\nfade:\tFalse\nunfade:\tFalse\n"
-        "mode:\tone\nselected:\t0\n"
-        f"programs:\tlumerin --root --fractal {ISLAND} --from 1 --to 1 --width 1 --pause 50\n")
-    if as_user:
-        nobody = pwd.getpwnam("nobody")
-        for path in (home, home / ".xscreensaver"):
-            os.chown(path, nobody.pw_uid, nobody.pw_gid)
+@pytest.fixture
+def home(installed, host_user):
+    """An empty home (and runtime folder) of the host's user's own."""
+    path = Path(tempfile.mkdtemp(prefix="home-", dir=installed))
+    if host_user:
+        os.chown(path, host_user.pw_uid, host_user.pw_gid)
+    return path
+
+
+@pytest.fixture
+def host(display):
+    """Starts one host process group as asked, and ends what is left of it afterwards."""
+    started = []
+
+    def start(command, **options):
+        started.append(subprocess.Popen(command, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL, start_new_session=True,
+                                        **options))
+        return started[-1]
+
+    assert not processes_on(display), "something runs on this display already"
+    yield start
+    for process in started:
+        if process.poll() is None:
+            os.killpg(process.pid, signal.SIGTERM)
+            try:
+                process.wait(5)
+            except subprocess.TimeoutExpired:
+                os.killpg(process.pid, signal.SIGKILL)
+                process.wait()
+    # What a failing host left behind on this test's own display (a mode in a process
+    # group of its own) must not spoil the tests after it.
+    for pid in processes_on(display):
+        os.kill(pid, signal.SIGKILL)
+
+
+def write_xscreensaver_file(home, user, program):
+    """~/.xscreensaver with `program` its only display mode, as XScreenSaver writes it."""
+    path = home / ".xscreensaver"
+    path.write_text("timeout:\t0:30:00\nlock:\tFalse\nsplash:\tFalse\nfade:\tFalse\n"
+                    "unfade:\tFalse\nmode:\tone\nselected:\t0\n"
+                    f"programs:\t\\\n\t\t{program} \\n\\\n\n")
+    if user:
+        os.chown(path, user.pw_uid, user.pw_gid)
+
+
+def screenshot(display, name):
+    """With LUMERIN_SCREENSHOTS=DIR, the screen as DIR/NAME.png."""
+    folder = os.environ.get("LUMERIN_SCREENSHOTS")
+    if folder:
+        subprocess.run(["import", "-window", "root", str(Path(folder) / f"{name}.png")],
+                       env={**os.environ, "DISPLAY": display}, check=True)
+
+
+def require(program):
+    if shutil.which(program) is None:
+        pytest.fail(f"{program} is not installed (scripts/bootstrap installs it)")
+
+
+ISLAND_LINES = (ISLAND, 0, 800, 600)  # generation 1 of Island on the whole screen
+
+
+def test_xscreensaver_runs_the_fixed_figure_and_deactivation_ends_it(
+        installed, home, host_user, host, display, xlib):
+    require("xscreensaver")
+    write_xscreensaver_file(home, host_user, f"lumerin --root --fractal {ISLAND} --from 1 "
+                                             "--to 1 --width 1 --pause 50")
     env = {"HOME": str(home), "DISPLAY": display,
            "PATH": f"{installed}/libexec/xscreensaver:/usr/bin:/bin"}
-    daemon = subprocess.Popen([*as_user, "env", "-i", *(f"{k}={v}" for k, v in env.items()),
-                               "xscreensaver", "--no-splash"], stdin=subprocess.DEVNULL,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                              start_new_session=True)
+    host(as_host(host_user, env, "xscreensaver", "--no-splash"), stdin=subprocess.DEVNULL)
 
     def command(*args):
         return subprocess.run(["xscreensaver-command", *args], env={**os.environ, **env},
                               capture_output=True, timeout=10)
 
-    try:
-        assert wait_for(lambda: command("-time").returncode == 0, 10), "no daemon"
-        assert command("-activate").returncode == 0
-        root = xlib.screen().root
-        lines = segments(ISLAND, 0, 800, 600)
-        assert wait_for(lambda: lumerin_processes() and shows(root, lines), 10)
-        if os.environ.get("LUMERIN_SCREENSHOT"):
-            subprocess.run(["import", "-window", "root", os.environ["LUMERIN_SCREENSHOT"]],
-                           env={**os.environ, "DISPLAY": display}, check=True)
+    assert wait_for(lambda: command("-time").returncode == 0, 10), "no daemon"
+    assert command("-activate").returncode == 0
+    # In the daemon's own window: a mode that drew on the root would not show there.
+    assert wait_for(lambda: host_shows(xlib, display, segments(*ISLAND_LINES)), 10)
+    screenshot(display, "xscreensaver")
 
-        asked = time.monotonic()
-        assert command("-deactivate").returncode == 0
-        assert wait_for(lambda: not lumerin_processes(), 1.0, 0.005), \
-            "lumerin still running 1 s after deactivation"
-        assert time.monotonic() - asked < 1.0
-    finally:
-        os.killpg(daemon.pid, signal.SIGTERM)
-        try:
-            daemon.wait(10)
-        except subprocess.TimeoutExpired:
-            os.killpg(daemon.pid, signal.SIGKILL)
-            daemon.wait()
-    assert not lumerin_processes()
+    asked = time.monotonic()
+    assert command("-deactivate").returncode == 0
+    assert wait_for(lambda: not processes_on(display, "lumerin"), 1.0, 0.005), \
+        "lumerin still running 1 s after deactivation"
+    assert time.monotonic() - asked < 1.0
+
+
+@pytest.mark.parametrize("program", [
+    # No ~/.xscreensaver: every program of the hack folder, as NAME -root, the slideshow.
+    pytest.param(None, id="hack-folder"),
+    # XScreenSaver's own lists use the one-dash form.
+    pytest.param(f"lumerin -root -fractal {ISLAND} -from 1 -to 1 -width 1 -pause 50",
+                 id="programs-list"),
+])
+def test_xsecurelock_runs_lumerin_and_its_end_ends_it(
+        installed, home, host_user, host, display, xlib, program):
+    require("xsecurelock")
+    if program:
+        write_xscreensaver_file(home, host_user, program)
+    env = {"HOME": str(home), "DISPLAY": display, "PATH": "/usr/bin:/bin",
+           "XSECURELOCK_SAVER": "/usr/libexec/xsecurelock/saver_xscreensaver",
+           # The installed hack folder, which holds Lumerin alone.
+           "XSECURELOCK_XSCREENSAVER_PATH": f"{installed}/libexec/xscreensaver"}
+    locker = host(as_host(host_user, env, "xsecurelock"), stdin=subprocess.DEVNULL)
+    if program:
+        assert wait_for(lambda: host_shows(xlib, display, segments(*ISLAND_LINES)), 10)
+    else:
+        # A figure no one can foretell, but something on the window's black.
+        assert wait_for(lambda: host_drawn(xlib, display), 10)
+    screenshot(display, f"xsecurelock-{'list' if program else 'folder'}")
+
+    locker.send_signal(signal.SIGTERM)
+    locker.wait(10)
+    assert wait_for(lambda: not processes_on(display, "lumerin"), 2), "lumerin outlived it"
+
+
+# Its one display mode, as MATE's screensaver runs it: in a session bus of its own.
+MATE_SESSION = """
+gsettings set org.mate.screensaver mode "'single'"
+gsettings set org.mate.screensaver themes "['screensavers-lumerin']"
+gsettings set org.mate.screensaver lock-enabled false
+mate-screensaver --no-daemon &
+tries=0
+until mate-screensaver-command --query >/dev/null 2>&1; do
+  tries=$((tries + 1)); [ $tries -lt 100 ] || exit 3; sleep 0.1
+done
+mate-screensaver-command --activate || exit 4
+read -r _
+mate-screensaver-command --exit || exit 5
+wait
+"""
+
+
+def test_mate_screensaver_runs_lumerin_by_its_theme_file_and_exit_ends_it(
+        installed, home, host_user, host, display, xlib):
+    require("mate-screensaver")
+    require("dbus-run-session")
+    if host_user is None:
+        pytest.skip("MATE's screensaver runs only programs of its own folders; putting the "
+                    "build into /usr/libexec/xscreensaver, in a mount namespace of the "
+                    "test's own, takes root")
+    # The theme file as it is installed, found through a data folder of the test's own.
+    themes = installed / "xdg" / "applications" / "screensavers"
+    themes.mkdir(parents=True)
+    shutil.copy(ROOT / "packaging" / "lumerin.desktop", themes)
+    # Its Exec, /usr/libexec/xscreensaver/lumerin, is the build, for this host alone.
+    hacks = installed / "mate-hacks"
+    hacks.mkdir()
+    (hacks / "lumerin").symlink_to(installed / "bin" / "lumerin")
+    env = {"HOME": str(home), "XDG_RUNTIME_DIR": str(home), "DISPLAY": display,
+           "PATH": "/usr/bin:/bin", "XDG_DATA_DIRS": f"{installed}/xdg:/usr/share"}
+    session = host(["unshare", "--mount", "--propagation", "private", "sh", "-c",
+                    'mount --bind "$0" /usr/libexec/xscreensaver && exec "$@"', str(hacks),
+                    *as_host(host_user, env, "dbus-run-session", "--", "sh", "-c",
+                             MATE_SESSION)],
+                   stdin=subprocess.PIPE, text=True)
+    assert wait_for(lambda: host_drawn(xlib, display) or session.poll() is not None, 15)
+    assert session.poll() is None, f"the session ended with {session.returncode}"
+    screenshot(display, "mate-screensaver")
+
+    session.stdin.write("\n")  # mate-screensaver-command --exit
+    session.stdin.close()
+    assert session.wait(10) == 0
+    assert wait_for(lambda: not processes_on(display), 2), processes_on(display)
