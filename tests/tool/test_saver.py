@@ -537,9 +537,11 @@ def write_xscreensaver_file(home, user, program):
 
 
 def screenshot(display, name):
-    """With LUMERIN_SCREENSHOTS=DIR, the screen as DIR/NAME.png."""
+    """With LUMERIN_SCREENSHOTS=DIR, the screen as DIR/NAME.png, once the figure has grown
+    for LUMERIN_SCREENSHOT_SECONDS (default 0)."""
     folder = os.environ.get("LUMERIN_SCREENSHOTS")
     if folder:
+        time.sleep(float(os.environ.get("LUMERIN_SCREENSHOT_SECONDS", "0")))
         subprocess.run(["import", "-window", "root", str(Path(folder) / f"{name}.png")],
                        env={**os.environ, "DISPLAY": display}, check=True)
 
