@@ -19,3 +19,6 @@ foreach(source ${LUMERIN_FUZZERS})
     COMMAND ${name} -max_total_time=${LUMERIN_FUZZ_SECONDS} -timeout=20 -rss_limit_mb=4096
             -print_final_stats=1 -artifact_prefix=${scratch}/ ${scratch} ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name})
 endforeach()
+# The display mode's option reading lives with the tool; its fuzzer builds with it.
+target_sources(command_line_fuzz PRIVATE
+  ${PROJECT_SOURCE_DIR}/tools/saver_options.cpp ${PROJECT_SOURCE_DIR}/tools/values.cpp)

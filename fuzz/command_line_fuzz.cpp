@@ -2,12 +2,19 @@
 // single-byte and in a double-byte code page, the mode switch and the handle numbers.
 // Nothing may be read past the terminating zero, every result must point into the line,
 // and each step must agree with a plain reading of the rules.
+// The same bytes, split at blanks into words, are the Linux display mode's options (a
+// first word XSCREENSAVER_WINDOW=TEXT is that variable): an accepted line must leave
+// settings the rest of the program can use as they are, a refused one must say why in
+// one line, and one dash must read as two.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "host/command_line.h"
+#include "settings/settings.h"
+#include "tools/saver_options.h"
 
 namespace {
 
@@ -99,6 +106,71 @@ void CheckSwitch(const char* arguments) {
   }
 }
 
+struct SaverReading {
+  bool accepted;
+  SaverCommand command;
+  SettingsRecord settings;
+};
+
+SaverReading ReadSaver(const Args& args, const char* namedWindow) {
+  SaverReading reading = {};
+  const std::string refused = ReadSaverCommand(args, namedWindow, &reading.command);
+  reading.accepted = refused.empty();
+  reading.settings = Settings;
+  if (!reading.accepted) Require(refused.find('\n') == std::string::npos);
+  return reading;
+}
+
+// "-x" for "--x" and back; other words as they are.
+std::string OtherSpelling(const std::string& word) {
+  if (word.size() > 2 && word[0] == '-' && word[1] == '-' && word[2] != '-') return word.substr(1);
+  if (word.size() > 1 && word[0] == '-' && word[1] != '-') return "-" + word;
+  return word;
+}
+
+void CheckSaverOptions(const uint8_t* data, size_t size) {
+  Args args = {"saver"};
+  std::string word;
+  for (size_t i = 0; i <= size; ++i) {
+    const char c = i < size ? static_cast<char>(data[i]) : ' ';
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\0') {
+      if (!word.empty()) args.push_back(word);
+      word.clear();
+    } else {
+      word += c;
+    }
+  }
+  std::string named;
+  const char* namedWindow = nullptr;
+  const std::string variable = "XSCREENSAVER_WINDOW=";
+  if (args.size() > 1 && args[1].compare(0, variable.size(), variable) == 0) {
+    named = args[1].substr(variable.size());
+    namedWindow = named.c_str();
+    args.erase(args.begin() + 1);
+  }
+
+  const SaverReading reading = ReadSaver(args, namedWindow);
+  if (reading.accepted && !reading.command.help) {
+    // Every value already in its range, the generations inside the fractal's.
+    SanitizeSettings();
+    Require(std::memcmp(&reading.settings, &Settings, sizeof Settings) == 0);
+    const SaverWindowChoice& window = reading.command.window;
+    Require(window.kind != SaverWindowKind::kForeign || window.windowId != 0);
+    Require(window.kind != SaverWindowKind::kRoot || named.empty());
+  }
+
+  Args respelt = args;
+  for (size_t i = 1; i < respelt.size(); ++i) respelt[i] = OtherSpelling(respelt[i]);
+  const SaverReading other = ReadSaver(respelt, namedWindow);
+  Require(other.accepted == reading.accepted);
+  if (reading.accepted) {
+    Require(other.command.help == reading.command.help);
+    Require(other.command.window.kind == reading.command.window.kind);
+    Require(other.command.window.windowId == reading.command.window.windowId);
+    Require(std::memcmp(&other.settings, &reading.settings, sizeof Settings) == 0);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -122,5 +194,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckSwitch(line.get());
   for (const char* p = line.get(); *p != '\0'; ++p)
     Require(ParseHandleNumber(p) == ExpectedHandle(p));
+
+  CheckSaverOptions(data, size);
   return 0;
 }

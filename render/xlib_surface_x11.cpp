@@ -23,8 +23,11 @@ unsigned long Channel(unsigned value, unsigned long mask) {
 
 }  // namespace
 
-XlibPens::XlibPens(Display* display, Window window, Visual* visual, Colormap colormap)
-    : display_(display), window_(window), visual_(visual), colormap_(colormap) {}
+XlibPens::XlibPens(Display* display, Window window, Visual* visual, Colormap colormap, int depth)
+    : display_(display), window_(window), visual_(visual), colormap_(colormap) {
+  const unsigned long all = depth >= 32 ? 0xFFFFFFFFul : (1ul << depth) - 1;
+  opaqueBits_ = all & ~(visual->red_mask | visual->green_mask | visual->blue_mask);
+}
 
 XlibPens::~XlibPens() { Free(); }
 
@@ -32,7 +35,7 @@ unsigned long XlibPens::PixelOf(uint32_t colorref) {
   const unsigned red = colorref & 0xFF, green = colorref >> 8 & 0xFF, blue = colorref >> 16 & 0xFF;
   if (visual_->c_class == TrueColor) {
     return Channel(red, visual_->red_mask) | Channel(green, visual_->green_mask) |
-           Channel(blue, visual_->blue_mask);
+           Channel(blue, visual_->blue_mask) | opaqueBits_;
   }
   XColor color = {};
   color.red = static_cast<unsigned short>(red * 257);

@@ -13,8 +13,8 @@
 // The pens of the current colours and line width, and the background's, for one window.
 class XlibPens {
  public:
-  // `visual` and `colormap` are the window's.
-  XlibPens(Display* display, Window window, Visual* visual, Colormap colormap);
+  // `visual`, `colormap` and `depth` are the window's.
+  XlibPens(Display* display, Window window, Visual* visual, Colormap colormap, int depth);
   ~XlibPens();
   XlibPens(const XlibPens&) = delete;
   XlibPens& operator=(const XlibPens&) = delete;
@@ -35,6 +35,9 @@ class XlibPens {
   Window window_;
   Visual* visual_;
   Colormap colormap_;
+  // The bits of a TrueColor pixel that carry no colour: the alpha of a depth-32 visual,
+  // which a compositing host blends with, so every pixel drawn sets them to opaque.
+  unsigned long opaqueBits_;
   GC pens_[kPaletteSize] = {};
   GC background_ = nullptr;
   // Colormap cells taken for the pens on a visual without fixed colours, given back by Free.

@@ -90,7 +90,7 @@ class X11Saver : public AnimationPlatform {
         width_(attributes.width),
         height_(attributes.height),
         shown_(attributes.map_state == IsViewable),
-        pens_(display, window, attributes.visual, attributes.colormap) {
+        pens_(display, window, attributes.visual, attributes.colormap, attributes.depth) {
     deleteAtom_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
   }
 
@@ -162,6 +162,12 @@ class X11Saver : public AnimationPlatform {
     explicit PausingSurface(X11Saver& saver)
         : XlibSurface(saver.display_, saver.window_, saver.pens_, saver.width_, saver.height_),
           saver_(saver) {}
+    // What the server reported exposed before this clear reaches it is painted by the
+    // clear: painting it again when the report is read would wipe what was drawn since.
+    void Clear() override {
+      saver_.clearSerial_ = NextRequest(saver_.display_);
+      XlibSurface::Clear();
+    }
     bool Pause(int milliseconds) override {
       return saver_.WaitUntil(NowMs() + static_cast<uint64_t>(milliseconds)) == Outcome::kTimeUp;
     }
@@ -204,7 +210,7 @@ class X11Saver : public AnimationPlatform {
           // as the Windows saver's does, and the figure goes on growing.
           shown_ = true;
           const XExposeEvent& e = event.xexpose;
-          if (pens_.background() != nullptr)
+          if (e.serial >= clearSerial_ && pens_.background() != nullptr)
             XFillRectangle(display_, window_, pens_.background(), e.x, e.y,
                            static_cast<unsigned>(e.width), static_cast<unsigned>(e.height));
           break;
@@ -246,6 +252,7 @@ class X11Saver : public AnimationPlatform {
   bool shown_;
   bool resized_ = false;
   bool stop_ = false;
+  unsigned long clearSerial_ = 0;  // the request number of the latest clear of the window
   Atom deleteAtom_;
   XlibPens pens_;
 };
@@ -264,6 +271,33 @@ Window MakeOwnWindow(Display* display) {
   XSelectInput(display, window, ExposureMask | StructureNotifyMask | KeyPressMask);
   XMapWindow(display, window);
   return window;
+}
+
+// The window that stands for the root: a window manager that draws the desktop in a
+// window of its own names that window in the __SWM_VROOT property of a child of the root.
+Window VirtualRoot(Display* display) {
+  const Window root = DefaultRootWindow(display);
+  const Atom vrootAtom = XInternAtom(display, "__SWM_VROOT", True);
+  if (vrootAtom == None) return root;
+  Window rootReturn = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(display, root, &rootReturn, &parent, &children, &count)) return root;
+  Window found = root;
+  for (unsigned i = 0; i < count && found == root; ++i) {
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, children[i], vrootAtom, 0, 1, False, XA_WINDOW, &type, &format,
+                           &items, &after, &data) == Success &&
+        type == XA_WINDOW && format == 32 && items == 1 && data != nullptr)
+      found = *reinterpret_cast<Window*>(data);
+    if (data != nullptr) XFree(data);
+  }
+  if (children != nullptr) XFree(children);
+  // A child that went while it was asked about is no loss of the window drawn into.
+  windowLost = false;
+  return found;
 }
 
 }  // namespace
@@ -286,7 +320,7 @@ int RunSaverX11(const SaverWindowChoice& choice) {
   if (own) {
     window = MakeOwnWindow(display);
   } else {
-    window = choice.kind == SaverWindowKind::kRoot ? DefaultRootWindow(display)
+    window = choice.kind == SaverWindowKind::kRoot ? VirtualRoot(display)
                                                    : static_cast<Window>(choice.windowId);
     // Selected before the attributes are read, so that no change between the two is missed.
     XSelectInput(display, window, ExposureMask | StructureNotifyMask);

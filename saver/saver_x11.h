@@ -9,8 +9,8 @@
 
 enum class SaverWindowKind {
   kOwn,      // a top-level window of its own, 800 x 600, titled "Lumerin"
-  kRoot,     // the screen's root window
-  kForeign,  // a window made by another program (XScreenSaver's, or one named by id)
+  kRoot,     // the virtual root a window manager made (__SWM_VROOT), else the root window
+  kForeign,  // a window made by another program (a host's, or one named by id)
 };
 
 struct SaverWindowChoice {
