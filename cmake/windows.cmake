@@ -87,10 +87,16 @@ elseif(LUMERIN_WINE32 STREQUAL "emulated")
 endif()
 
 # A booted Wine prefix with fonts, made once per build tree; tests copy or share it.
+# Where this 32-bit tree uses a 64-bit prefix too, it copies the 64-bit tree's.
+set(LUMERIN_READY_PREFIX "")
+if(LUMERIN_WINE_ARCH STREQUAL "win64" AND NOT CMAKE_SIZEOF_VOID_P EQUAL 8 AND LUMERIN_WIN64_DIR)
+  set(LUMERIN_READY_PREFIX ${LUMERIN_WIN64_DIR}/wineprefix)
+endif()
 set(LUMERIN_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 if(NOT LUMERIN_RUN_WINE_TESTS STREQUAL "none")
   add_custom_command(OUTPUT ${LUMERIN_WINE_PREFIX}/.lumerin-ready
     COMMAND ${PROJECT_SOURCE_DIR}/scripts/make-wine-prefix ${LUMERIN_WINE_PREFIX} ${LUMERIN_WINE_ARCH}
+      ${LUMERIN_READY_PREFIX}
     DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make-wine-prefix
     COMMENT "Preparing the Wine prefix")
   add_custom_target(wine_prefix ALL DEPENDS ${LUMERIN_WINE_PREFIX}/.lumerin-ready)
