@@ -104,6 +104,16 @@ def verify_signature(path, cert):
     assert re.search(rf"Subject\s*:\s*/CN={SIGNER}\n", result.stdout), result.stdout
 
 
+def assert_installed_saver_runs(wine, display):
+    """The saver that SCRNSAVE.EXE names starts full screen and a key ends it with 0."""
+    display.xdotool("mousemove", 400, 300)
+    saver = wine.start(INSTALLED_SCR, "/s")
+    assert wait_for(lambda: find_windows(display, "Screen Saver"), timeout=20), \
+        wine.output(saver)
+    display.xdotool("key", "a")
+    assert saver.wait(20) == 0
+
+
 def run_binary_checks(tree, scr):
     """Runs the tree's checks of its Lumerin.scr (its scr.* tests) on another file; returns
     how many ran."""
@@ -238,12 +248,7 @@ def test_64bit_windows_gets_the_64bit_edition_in_place_of_an_earlier_32bit_copy(
         verify_signature(earlier / "Uninstall.exe", signed.cert)
 
         # A 64-bit process finds and runs what the selection names, as the system would.
-        display.xdotool("mousemove", 400, 300)
-        saver = wine.start(INSTALLED_SCR, "/s")
-        assert wait_for(lambda: find_windows(display, "Screen Saver"), timeout=20), \
-            wine.output(saver)
-        display.xdotool("key", "a")
-        assert saver.wait(20) == 0
+        assert_installed_saver_runs(wine, display)
 
         uninstall(wine, key=UNINSTALL_KEY_WOW)
         assert sorted(p.name for p in [*system32.glob("Lumerin*"),
@@ -295,12 +300,7 @@ def test_silent_install_runs_the_saver_and_uninstall_restores_the_previous_one(w
     assert desktop(wine) == {"SCRNSAVE.EXE": INSTALLED_SCR, "ScreenSaveActive": "1"}
 
     # The installed program runs as the system would start it, and a key ends it.
-    display.xdotool("mousemove", 400, 300)
-    saver = wine.start(INSTALLED_SCR, "/s")
-    assert wait_for(lambda: find_windows(display, "Screen Saver"), timeout=20), \
-        wine.output(saver)
-    display.xdotool("key", "a")
-    assert saver.wait(20) == 0
+    assert_installed_saver_runs(wine, display)
 
     uninstall(wine)
     for name in ("Lumerin.scr", "Lumerin.chm"):

@@ -265,11 +265,7 @@ def test_draws_into_a_given_window_again_at_its_new_size_and_ends_on_sigterm(xli
         assert status == 0 and time.monotonic() - signalled < 0.5
         assert saver.stderr.read() == ""
     finally:
-        if saver.poll() is None:
-            saver.kill()
-            saver.wait()
-        window.destroy()
-        xlib.sync()
+        clean_up(xlib, [saver], [window])
 
 
 def make_window(xlib, kind, x=0, y=0, width=400, height=300):
@@ -291,6 +287,17 @@ def make_window(xlib, kind, x=0, y=0, width=400, height=300):
     window.map()
     xlib.sync()
     return window
+
+
+def clean_up(xlib, savers, windows=()):
+    """Kills what a failed test left running and takes its windows down."""
+    for saver in savers:
+        if saver.poll() is None:
+            saver.kill()
+            saver.wait()
+    for window in windows:
+        window.destroy()
+    xlib.sync()
 
 
 def end_quietly(savers):
@@ -334,11 +341,7 @@ def test_draws_where_it_is_told(xlib, display, kind, options, environment):
             assert pixel_at(window, *start)[3] == pixel_at(window, 1, 1)[3] == 0xFF
         end_quietly([saver])
     finally:
-        if saver.poll() is None:
-            saver.kill()
-            saver.wait()
-        window.destroy()
-        xlib.sync()
+        clean_up(xlib, [saver], [window])
 
 
 def first_generation_is_empty(options):
@@ -385,13 +388,7 @@ def test_the_preview_draws_every_fractal_and_generation_the_option_file_offers(x
         assert wait_for(all_drawn, 20), f"nothing drawn for {sorted(waiting)}"
         end_quietly(savers)
     finally:
-        for saver in savers:
-            if saver.poll() is None:
-                saver.kill()
-                saver.wait()
-        for window in windows:
-            window.destroy()
-        xlib.sync()
+        clean_up(xlib, savers, windows)
 
 
 def test_a_destroyed_window_ends_the_saver_quietly(xlib, display):
