@@ -1,0 +1,94 @@
+"""The set-up script against stand-ins for apt-get, dpkg and dpkg-query first on PATH:
+no network, no root's apt, nothing installed."""
+import os
+import pathlib
+import stat
+import subprocess
+
+import pytest
+
+BOOTSTRAP = pathlib.Path(__file__).resolve().parents[2] / "scripts" / "bootstrap"
+SYNC_ERROR = ("E: Failed to fetch http://deb.debian.org/debian-security/dists/bookworm-security/"
+              "main/binary-i386/Packages.xz  File has unexpected size (374820 != 376004). "
+              "Mirror sync in progress?")
+
+# Each stand-in appends its arguments to calls.log. apt-get's update fails as many times as
+# update-failures says (every time for "always"), its install fails when install-fails exists.
+STANDINS = {
+    "apt-get": f"""#!/bin/sh
+echo "apt-get $*" >>"$STANDIN/calls.log"
+case "$1" in
+update)
+  n=$(grep -c '^apt-get update' "$STANDIN/calls.log")
+  limit=$(cat "$STANDIN/update-failures")
+  if [ "$limit" = always ] || [ "$n" -le "$limit" ]; then
+    echo '{SYNC_ERROR}'
+    echo 'E: Some index files failed to download. They have been ignored, or old ones used instead.'
+    exit 100
+  fi ;;
+install)
+  if [ -e "$STANDIN/install-fails" ]; then
+    echo "E: Unable to correct problems, you have held broken packages."
+    exit 100
+  fi ;;
+esac
+exit 0
+""",
+    "dpkg-query": """#!/bin/sh
+for p; do :; done
+if grep -qx "$p" "$STANDIN/missing"; then exit 1; fi
+printf 'install ok installed'
+""",
+    "dpkg": """#!/bin/sh
+echo "dpkg $*" >>"$STANDIN/calls.log"
+[ "$1" = --print-foreign-architectures ] && echo i386
+exit 0
+""",
+    "sudo": '#!/bin/sh\nexec "$@"\n',
+}
+
+
+def run_bootstrap(tmp_path, missing, update_failures, install_fails):
+    for name, text in STANDINS.items():
+        path = tmp_path / name
+        path.write_text(text)
+        path.chmod(path.stat().st_mode | stat.S_IXUSR)
+    (tmp_path / "missing").write_text("".join(p + "\n" for p in missing))
+    (tmp_path / "update-failures").write_text(str(update_failures))
+    (tmp_path / "calls.log").write_text("")
+    if install_fails:
+        (tmp_path / "install-fails").write_text("")
+    env = {**os.environ, "PATH": f"{tmp_path}:{os.environ['PATH']}", "STANDIN": str(tmp_path),
+           "LUMERIN_APT_RETRY_SECONDS": "0"}
+    result = subprocess.run([str(BOOTSTRAP)], capture_output=True, text=True, env=env, timeout=60)
+    calls = (tmp_path / "calls.log").read_text().splitlines()
+    return result, calls
+
+
+@pytest.mark.parametrize("missing, update_failures, install_fails, status, updates, installs, says", [
+    # Everything present: it only checks.
+    ([], "always", True, 0, 0, 0, []),
+    # A failing update is tried again and the second try is enough.
+    (["xdotool"], 1, False, 0, 2, 1, ["try 1 of 3"]),
+    # Lists that never fully download but still let the install through: a warning.
+    (["xdotool"], "always", False, 0, 3, 1, ["try 3 of 3", "some package lists failed"]),
+    # Both fail: what failed, the usual cause and the one-install pin, then a failure.
+    (["wine32:i386"], "always", True, 1, 3, 1,
+     ["held broken packages", "unexpected size", "mirror in the middle of a sync",
+      "Pin: release l=Debian-Security", "Pin-Priority: 100",
+      "-o Dir::Etc::PreferencesParts=/tmp/lumerin-pin wine32:i386"]),
+    # The lists are fine but the install fails: apt's reason, no talk of mirrors.
+    (["xdotool"], 0, True, 1, 1, 1, ["held broken packages", "Check the packages"]),
+])
+def test_bootstrap_retries_updates_and_explains_a_failed_install(
+        tmp_path, missing, update_failures, install_fails, status, updates, installs, says):
+    result, calls = run_bootstrap(tmp_path, missing, update_failures, install_fails)
+    assert result.returncode == status, result.stderr
+    assert sum(c.startswith("apt-get update") for c in calls) == updates
+    assert sum(c.startswith("apt-get install") for c in calls) == installs
+    for text in says:
+        assert text in result.stderr
+    if status == 0:
+        assert "could not install" not in result.stderr
+    if not missing:
+        assert result.stderr == ""
