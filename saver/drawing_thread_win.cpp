@@ -37,10 +37,12 @@ void ShowDrawing() {
   UseDoublePrecision();
 }
 
-// The drawing pass's surface, passed through, showing the figure as it grows.
+// The drawing pass's surface, passed through, showing the figure as it grows: its first
+// segment at once (how soon a start or a new figure is seen), then every interval.
 class ShowingSurface : public DrawingSurface {
  public:
-  explicit ShowingSurface(DrawingSurface& inner) : inner_(inner), lastShown_(GetTickCount()) {}
+  explicit ShowingSurface(DrawingSurface& inner)
+      : inner_(inner), lastShown_(GetTickCount() - kShowIntervalMs) {}
   void Clear() override { inner_.Clear(); }
   void MoveTo(int x, int y) override { inner_.MoveTo(x, y); }
   void SelectPen(int pen) override { inner_.SelectPen(pen); }

@@ -5,6 +5,8 @@
 //   winprobe window SECONDS  a full-screen window titled "Probe" that waits for messages
 //                            and ends with 0 on a key or after SECONDS
 //   winprobe lines SECONDS   the same window, drawing a line and sleeping 5 ms in a loop
+//   winprobe paint SECONDS   the same window, painted all kPaintColour (0x6400C8 as a
+//                            COLORREF) on its first WM_PAINT: the start-up baseline
 #include <windows.h>
 
 #include <cstdio>
@@ -15,9 +17,20 @@ namespace {
 
 constexpr char kTitle[] = "Probe";
 constexpr DWORD kLinePauseMs = 5;
+constexpr COLORREF kPaintColour = RGB(200, 0, 100);
+HBRUSH paintBrush = nullptr;  // the paint mode's, else none; main thread only
 
 LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_PAINT:
+      if (paintBrush != nullptr) {
+        PAINTSTRUCT paint;
+        const HDC dc = BeginPaint(window, &paint);
+        FillRect(dc, &paint.rcPaint, paintBrush);
+        EndPaint(window, &paint);
+        return 0;
+      }
+      return DefWindowProcA(window, message, wParam, lParam);
     case WM_KEYDOWN:
       DestroyWindow(window);
       return 0;
@@ -33,7 +46,9 @@ HWND OpenWindow() {
   WNDCLASSA type = {};
   type.lpfnWndProc = ProbeProc;
   type.hInstance = GetModuleHandleA(nullptr);
-  type.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  // The paint mode's window draws nothing before its first WM_PAINT.
+  type.hbrBackground =
+      paintBrush != nullptr ? nullptr : static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   type.lpszClassName = "ProbeWindow";
   RegisterClassA(&type);
   const HWND window =
@@ -95,5 +110,11 @@ int main(int argc, char** argv) {
     return RunWindow(std::strtoul(argv[2], nullptr, 10), false);
   if (argc >= 3 && std::strcmp(argv[1], "lines") == 0)
     return RunWindow(std::strtoul(argv[2], nullptr, 10), true);
+  if (argc >= 3 && std::strcmp(argv[1], "paint") == 0) {
+    paintBrush = CreateSolidBrush(kPaintColour);
+    const int status = RunWindow(std::strtoul(argv[2], nullptr, 10), false);
+    DeleteObject(paintBrush);
+    return status;
+  }
   return 2;
 }
