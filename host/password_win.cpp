@@ -13,12 +13,6 @@ typedef DWORD(WINAPI* PwdChangePasswordProc)(LPCSTR provider, HWND owner, DWORD,
 
 constexpr UINT kSetScreenSaverRunning = 97;  // SPI_SETSCREENSAVERRUNNING
 
-HMODULE LoadSystemLibrary(const char* name) {
-  char path[MAX_PATH + 32];
-  if (!SystemFilePath(name, path, sizeof path)) return nullptr;
-  return LoadLibraryA(path);
-}
-
 // Whether "ScreenSaveUsePassword" says a password is in use. The value is read into a
 // zeroed 4-byte word: fewer bytes count as its low bytes, more bytes fail the read.
 bool PasswordInUse(HKEY desktop) {

@@ -23,3 +23,9 @@ bool SystemFilePath(const char* name, char* path, size_t capacity) {
   std::memcpy(path + length + separator, name, nameLength + 1);
   return true;
 }
+
+HMODULE LoadSystemLibrary(const char* name) {
+  char path[MAX_PATH + 32];
+  if (!SystemFilePath(name, path, sizeof path)) return nullptr;
+  return LoadLibraryA(path);
+}

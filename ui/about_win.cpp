@@ -2,12 +2,24 @@
 
 #include <shellapi.h>
 
+#include "host/system_path_win.h"
 #include "res/resource.h"
 
 namespace {
 
+// The shell is loaded at the first click on the address, not with the program: every
+// start of the saver would load it for nothing.
 void OpenWebSite() {
-  ShellExecuteA(nullptr, "open", LUMERIN_WEB_ADDRESS, "", "c:\\", SW_SHOWNORMAL);
+  typedef HINSTANCE(WINAPI * ShellExecuteProc)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+  static ShellExecuteProc open = nullptr;  // the dialog's thread only
+  if (open == nullptr) {
+    const HMODULE shell = LoadSystemLibrary("SHELL32.DLL");
+    if (shell == nullptr) return;
+    open = reinterpret_cast<ShellExecuteProc>(
+        reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")));
+    if (open == nullptr) return;
+  }
+  open(nullptr, "open", LUMERIN_WEB_ADDRESS, "", "c:\\", SW_SHOWNORMAL);
 }
 
 // The web-site button alone shows a hand over it. Answering the dialog's WM_SETCURSOR

@@ -5,6 +5,7 @@
 
 #include "core/catalogue.h"
 #include "host/startup_win.h"
+#include "host/system_path_win.h"
 #include "render/palette.h"
 #include "render/palette_win.h"
 #include "res/resource.h"
@@ -224,6 +225,22 @@ void OnSlideshowClicked(HWND dialog) {
   }
 }
 
+// The colour chooser's library is loaded at the first click on a swatch, not with the
+// program: every start of the saver would load it (and the printing libraries it pulls
+// in) for nothing.
+bool ChooseColour(CHOOSECOLORA* chooser) {
+  typedef BOOL(WINAPI * ChooseColorProc)(CHOOSECOLORA*);
+  static ChooseColorProc choose = nullptr;  // the dialog's thread only
+  if (choose == nullptr) {
+    const HMODULE library = LoadSystemLibrary("COMDLG32.DLL");
+    if (library != nullptr) {
+      choose = reinterpret_cast<ChooseColorProc>(
+          reinterpret_cast<void*>(GetProcAddress(library, "ChooseColorA")));
+    }
+  }
+  return choose != nullptr && choose(chooser);
+}
+
 void OnSwatchClicked(HWND dialog, int id) {
   uint32_t* colour = SwatchColour(id);
   CHOOSECOLORA chooser = {};
@@ -232,7 +249,7 @@ void OnSwatchClicked(HWND dialog, int id) {
   chooser.rgbResult = *colour;
   chooser.lpCustColors = customColours;
   chooser.Flags = CC_RGBINIT | CC_FULLOPEN;
-  if (ChooseColorA(&chooser)) *colour = chooser.rgbResult;
+  if (ChooseColour(&chooser)) *colour = chooser.rgbResult;
   RepaintSwatch(dialog, id);
 }
 

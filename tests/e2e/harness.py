@@ -22,6 +22,12 @@ WINE = os.environ.get("LUMERIN_WINE", "wine")
 # for something that must happen grow; a longer wait never passes what a shorter one
 # fails. The test drivers read the same variable.
 TIME_SCALE = float(os.environ.get("LUMERIN_E2E_TIME_SCALE") or 1)
+# Wine's debug channels for every program the tests start (none unless set, e.g.
+# "+seh,+process,+loaddll,err+all"): each program's trace is kept in LUMERIN_WINE_TRACES
+# (a folder, /tmp/lumerin-wine-traces unless set), apart from its output, as
+# TIME-PROGRAM-PID.log, the trace's first line the command.
+TRACE_CHANNELS = os.environ.get("LUMERIN_WINEDEBUG", "")
+TRACES = Path(os.environ.get("LUMERIN_WINE_TRACES", "/tmp/lumerin-wine-traces"))
 
 
 def patience(seconds):
@@ -106,7 +112,8 @@ class Wine:
         self.processes = []
 
     def env(self, extra=None):
-        env = {**os.environ, "WINEPREFIX": str(self.prefix), "WINEDEBUG": "-all",
+        env = {**os.environ, "WINEPREFIX": str(self.prefix),
+               "WINEDEBUG": TRACE_CHANNELS or "-all",
                "WINEDLLOVERRIDES": "mscoree,mshtml=;winedbg.exe=d", **self.display.env()}
         env.update(extra or {})
         return env
@@ -115,12 +122,22 @@ class Wine:
         """Starts a Windows program, in `cwd` when given (its current directory);
         its output goes to files, never to our pipes."""
         out = tempfile.NamedTemporaryFile(dir=self.root, prefix="out-", delete=False)
+        trace = None
+        if TRACE_CHANNELS:
+            TRACES.mkdir(parents=True, exist_ok=True)
+            trace = tempfile.NamedTemporaryFile(dir=TRACES, delete=False)
+            trace.write(f"{self.prefix}: {program} {' '.join(map(str, args))}\n".encode())
+            trace.flush()
         process = subprocess.Popen([self.loader, str(program), *map(str, args)],
                                    env=self.env(env), stdin=subprocess.DEVNULL,
-                                   stdout=out, stderr=subprocess.STDOUT,
+                                   stdout=out, stderr=trace or subprocess.STDOUT,
                                    start_new_session=True, cwd=cwd)
         process.output_path = out.name
         out.close()
+        if trace:
+            name = f"{time.strftime('%H%M%S')}-{Path(str(program)).name}-{process.pid}.log"
+            os.rename(trace.name, TRACES / name)
+            trace.close()
         self.processes.append(process)
         return process
 
@@ -128,7 +145,7 @@ class Wine:
         """Runs a program to its end; returns (exit status 0..255, output text)."""
         process = self.start(program, *args, env=env, cwd=cwd)
         status = process.wait(patience(timeout))
-        return status, Path(process.output_path).read_text(errors="replace")
+        return status, self.output(process)
 
     def output(self, process):
         return Path(process.output_path).read_text(errors="replace")

@@ -14,7 +14,8 @@ from types import SimpleNamespace
 
 import pytest
 
-from harness import SCR, SETTINGS_KEY, Wine, driver, find_windows, wait_for
+from harness import SCR, SETTINGS_KEY, Wine, driver, wait_for
+from saver_run import wait_for_saver_window
 
 VERSION = os.environ["LUMERIN_VERSION"]
 SETUP = Path(os.environ["LUMERIN_SETUP"])
@@ -108,8 +109,8 @@ def assert_installed_saver_runs(wine, display):
     """The saver that SCRNSAVE.EXE names starts full screen and a key ends it with 0."""
     display.xdotool("mousemove", 400, 300)
     saver = wine.start(INSTALLED_SCR, "/s")
-    assert wait_for(lambda: find_windows(display, "Screen Saver"), timeout=20), \
-        wine.output(saver)
+    # A key pressed before the window has the focus goes elsewhere.
+    wait_for_saver_window(wine, saver, timeout=20)
     display.xdotool("key", "a")
     assert saver.wait(20) == 0
 
