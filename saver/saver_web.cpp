@@ -199,6 +199,8 @@ EMSCRIPTEN_KEEPALIVE void lumerin_start(double now, int width, int height) {
 }
 
 EMSCRIPTEN_KEEPALIVE double lumerin_frame(double now) {
+  // A frame or timer that was already on its way when the page was hidden draws nothing.
+  if (page.hiddenAt >= 0) return now;
   page.lastFrame = now;
   for (;;) {
     switch (page.phase) {

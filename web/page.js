@@ -124,6 +124,8 @@
     });
     var size = devicePixels();
     Module._lumerin_start(performance.now(), size[0], size[1]);
+    // A page opened in a background tab waits to be shown before its first segment.
+    if (document.hidden) Module._lumerin_suspend(performance.now());
     run(performance.now());
   }
 

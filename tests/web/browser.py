@@ -84,8 +84,10 @@ class Browser:
                 return message.get("result", {})
             self.events.append(message)
 
-    def new_page(self, width, height):
-        target = self.send("Target.createTarget", {"url": "about:blank"})["targetId"]
+    def new_page(self, width, height, background=False):
+        """A new tab; a background one is hidden until activate()."""
+        target = self.send("Target.createTarget", {"url": "about:blank",
+                                                   "background": background})["targetId"]
         session = self.send("Target.attachToTarget", {"targetId": target,
                                                       "flatten": True})["sessionId"]
         return Page(self, target, session, width, height)
@@ -105,6 +107,9 @@ class Page:
 
     def close(self):
         self.browser.send("Target.closeTarget", {"targetId": self.target})
+
+    def activate(self):
+        self.browser.send("Target.activateTarget", {"targetId": self.target})
 
     def resize(self, width, height, scale=1):
         self.send("Emulation.setDeviceMetricsOverride",

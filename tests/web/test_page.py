@@ -127,3 +127,24 @@ def test_url_settings_as_the_display_mode_reads_them(page, page_url, query, expe
     messages = page.console_messages("warning")
     assert len(messages) == warnings, messages
     assert all("ignored" in m for m in messages)
+
+
+def test_a_hidden_page_draws_nothing_and_goes_on_from_where_it_was(browser, page_url):
+    tab = browser.new_page(800, 600, background=True)
+    try:
+        tab.open(page_url("?fractal=4&from=10&to=10"))
+        tab.wait_for("window.lumerin && lumerin.status()")
+        assert tab.evaluate("document.hidden")
+        opened = tab.evaluate("performance.now()")
+        time.sleep(1)
+        assert tab.evaluate("lumerin.status().segments") == 0
+        tab.activate()
+        status = tab.wait_for("lumerin.status().segments > 0 && lumerin.status()")
+        # Paced from the moment it showed, not from the moment it opened: the figure does
+        # not jump ahead by the hidden second.
+        assert status["drawingStart"] >= opened + 1000 - 20
+        time.sleep(0.3)
+        status = tab.evaluate("lumerin.status()")
+        assert 0 < status["segments"] <= (status["lastFrame"] - opened - 1000) / 5 + 2
+    finally:
+        tab.close()
