@@ -75,7 +75,7 @@ run: bootstrap
 # Where 32-bit programs run at full speed, the 64-bit edition's saver rows follow; where
 # they run only emulated, the first table times the 64-bit edition instead.
 bench: bootstrap
-	$(MAKE) all
+	$(MAKE) all web
 	cmake --build $(NATIVE) -j $(JOBS) --target lumerin_bench
 	scripts/run-bench $(NATIVE) $(WIN32)
 	if [ "$$(scripts/wine32-mode)" = native ]; then \
