@@ -15,7 +15,11 @@
   var hostValues = {};
   var restartPending = false;
 
+  // The canvas's size in device pixels as the browser lays it out, where it says so.
+  var observedSize = null;
+
   function devicePixels() {
+    if (observedSize) return observedSize;
     var ratio = window.devicePixelRatio || 1;
     var box = canvas.getBoundingClientRect();
     return [Math.round(box.width * ratio), Math.round(box.height * ratio)];
@@ -122,10 +126,10 @@
         });
       }
     });
-    var size = devicePixels();
-    Module._lumerin_start(performance.now(), size[0], size[1]);
+    var size = devicePixels(), now = performance.now();
+    Module._lumerin_start(now, size[0], size[1]);
     // A page opened in a background tab waits to be shown before its first segment.
-    if (document.hidden) Module._lumerin_suspend(performance.now());
+    if (document.hidden) Module._lumerin_suspend(now);
     run(performance.now());
   }
 
@@ -179,10 +183,26 @@
   Module.onRuntimeInitialized = function () {
     ready = true;
     start();
-    if (typeof ResizeObserver === 'function') {
-      new ResizeObserver(resize).observe(canvas);
+    var observer = typeof ResizeObserver === 'function' && new ResizeObserver(function (entries) {
+      // Exact where the ratio is not a whole number; taken only where it agrees with the
+      // ratio, which an emulated ratio (as in developer tools) does not.
+      var entry = entries[entries.length - 1], box = entry.devicePixelContentBoxSize;
+      var ratio = window.devicePixelRatio || 1;
+      observedSize = null;
+      if (box && box[0] &&
+          Math.abs(box[0].inlineSize - entry.contentRect.width * ratio) <= 1 &&
+          Math.abs(box[0].blockSize - entry.contentRect.height * ratio) <= 1) {
+        observedSize = [box[0].inlineSize, box[0].blockSize];
+      }
+      resize();
+    });
+    try {
+      observer.observe(canvas, { box: 'device-pixel-content-box' });
+    } catch (error) {
+      // Browsers without that box: the CSS size times the pixel ratio, rounded.
+      if (observer) observer.observe(canvas);
+      window.addEventListener('resize', resize);
     }
-    window.addEventListener('resize', resize);
     // The device pixel ratio changes when the page moves to another screen or is zoomed.
     (function watchRatio() {
       var query = matchMedia('(resolution: ' + (window.devicePixelRatio || 1) + 'dppx)');

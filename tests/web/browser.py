@@ -100,6 +100,7 @@ class Page:
         self.session = session
         self.send("Runtime.enable")
         self.send("Page.enable")
+        self.send("Network.enable")
         self.resize(width, height)
 
     def send(self, method, params=None):
@@ -150,6 +151,12 @@ class Page:
                     and event["params"]["type"] == kind):
                 texts.append(" ".join(str(a.get("value", "")) for a in event["params"]["args"]))
         return texts
+
+    def requests(self):
+        """The addresses the page asked for so far."""
+        return [event["params"]["request"]["url"] for event in self.browser.events
+                if event.get("sessionId") == self.session
+                and event.get("method") == "Network.requestWillBeSent"]
 
     def screenshot(self):
         data = self.send("Page.captureScreenshot", {"format": "png"})["data"]

@@ -31,6 +31,8 @@ def lit_box(image, background):
 def test_draws_within_a_second_in_pen_colours_then_pauses_without_frames(page, page_url):
     status = open_page(page, page_url(KOCH))
     assert status["drawingStart"] < 1000, "the first segment came more than 1 s after opening"
+    # The page and the module inside it, nothing from the network.
+    assert all(url.startswith(("file:", "data:")) for url in page.requests()), page.requests()
     status = page.wait_for("lumerin.status().phase === 'pausing' && lumerin.status()")
     assert status["segments"] == status["figureSegments"] == 192
 
@@ -129,7 +131,8 @@ def test_url_settings_as_the_display_mode_reads_them(page, page_url, query, expe
     assert all("ignored" in m for m in messages)
 
 
-def test_a_hidden_page_draws_nothing_and_goes_on_from_where_it_was(browser, page_url):
+def test_a_hidden_page_draws_nothing_and_goes_on_from_where_it_was(browser, page, page_url):
+    # A tab opened behind the one in front (`page`) is hidden.
     tab = browser.new_page(800, 600, background=True)
     try:
         tab.open(page_url("?fractal=4&from=10&to=10"))
