@@ -51,12 +51,6 @@ add_custom_target(lumerin_web_packages ALL
 if(BUILD_TESTING)
   set(LUMERIN_NATIVE_DIR "${PROJECT_SOURCE_DIR}/build/native" CACHE PATH
     "The native tree whose lumerin tool the page's figures are compared with")
-  file(GLOB LUMERIN_WEB_TESTS CONFIGURE_DEPENDS tests/web/test_*.py)
-  foreach(test ${LUMERIN_WEB_TESTS})
-    get_filename_component(stem ${test} NAME_WE)
-    add_test(NAME web.${stem}
-      COMMAND ${LUMERIN_PYTHON} -m pytest -q -rs -p no:cacheprovider ${test})
-    set_tests_properties(web.${stem} PROPERTIES ENVIRONMENT
-      "LUMERIN_PAGE=$<TARGET_FILE:lumerin_web>;LUMERIN_TOOL=${LUMERIN_NATIVE_DIR}/lumerin;LUMERIN_LIVELY_ZIP=${LUMERIN_LIVELY_ZIP};LUMERIN_WALLPAPER_ENGINE_ZIP=${LUMERIN_WALLPAPER_ENGINE_ZIP}")
-  endforeach()
+  lumerin_pytest_modules(web web
+    "LUMERIN_PAGE=$<TARGET_FILE:lumerin_web>;LUMERIN_TOOL=${LUMERIN_NATIVE_DIR}/lumerin;LUMERIN_LIVELY_ZIP=${LUMERIN_LIVELY_ZIP};LUMERIN_WALLPAPER_ENGINE_ZIP=${LUMERIN_WALLPAPER_ENGINE_ZIP}")
 endif()

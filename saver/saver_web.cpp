@@ -33,6 +33,12 @@ constexpr PageSetting kPageSettings[] = {
     {"angle", true},      {"palette", true}, {"background", true},
 };
 
+// The largest canvas side drawn in full: 8192 x 8192 pixels take 256 MB, within what the
+// module may grow to; a larger window (none exists today) shows them stretched.
+constexpr int kMaxPageSide = 8192;
+
+int PageSide(int side) { return std::clamp(side, 0, kMaxPageSide); }
+
 // The random source's tick: the wall clock in milliseconds, wrapping as a tick count does,
 // so that a page opened again does not start the slideshow with the same picks.
 EM_JS(double, DateNowMs, (), { return Date.now(); });
@@ -193,7 +199,7 @@ EMSCRIPTEN_KEEPALIVE void lumerin_start(double now, int width, int height) {
   if (Settings.DefaultMode == 0) SetStartAngle(Settings.NumFractal, Settings.Angle);
   page.cursor = FixedFractalCursor();
   page.hiddenAt = -1;
-  SetDrawingArea(width, height);
+  SetDrawingArea(PageSide(width), PageSide(height));
   page.surface.Resize(clientWidth, clientHeight);
   NextDrawing(now);
 }
@@ -226,7 +232,7 @@ EMSCRIPTEN_KEEPALIVE double lumerin_frame(double now) {
 }
 
 EMSCRIPTEN_KEEPALIVE void lumerin_resize(int width, int height) {
-  SetDrawingArea(width, height);
+  SetDrawingArea(PageSide(width), PageSide(height));
   if (clientWidth == page.surface.width() && clientHeight == page.surface.height()) return;
   page.surface.Resize(clientWidth, clientHeight);
   if (page.phase == Phase::kNothingToDraw) return;
