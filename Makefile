@@ -5,12 +5,14 @@ WIN32 := build/win32
 # The 64-bit edition, built and tested on every machine, before the 32-bit tree (whose
 # packages take the 64-bit program from it).
 WIN64 := build/win64
+# The web edition (emscripten), compared with the native tree's tool by its tests.
+WEB := build/web
 FUZZ := build/fuzz
 FUZZ_SECONDS ?= 300
 SOAK_MINUTES ?= 10
 CMAKE_FLAGS ?=
 
-.PHONY: all native win32 win64 fuzzers deb test run bench fuzz soak bootstrap clean
+.PHONY: all native win32 win64 web fuzzers deb test run bench fuzz soak bootstrap clean
 
 all: native win64 win32
 
@@ -29,6 +31,10 @@ $(WIN64)/build.ninja:
 	cmake -S . -B $(WIN64) -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake $(CMAKE_FLAGS)
 
+$(WEB)/build.ninja:
+	emcmake cmake -S . -B $(WEB) -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+	  -DLUMERIN_NATIVE_DIR=$(abspath $(NATIVE)) $(CMAKE_FLAGS)
+
 $(FUZZ)/build.ninja:
 	cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMERIN_FUZZ=ON \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ $(CMAKE_FLAGS)
@@ -42,12 +48,20 @@ win32: $(WIN32)/build.ninja
 win64: $(WIN64)/build.ninja
 	cmake --build $(WIN64) -j $(JOBS)
 
+# dist/web/index.html, one self-contained page, and the live-wallpaper hosts' packages
+# dist/lumerin-<version>-lively.zip and dist/lumerin-<version>-wallpaper-engine.zip.
+web: $(WEB)/build.ninja
+	cmake --build $(WEB) -j $(JOBS)
+	mkdir -p dist/web && rm -f dist/lumerin-*-lively.zip dist/lumerin-*-wallpaper-engine.zip
+	cp $(WEB)/index.html dist/web/index.html
+	cp $(WEB)/lumerin-*-lively.zip $(WEB)/lumerin-*-wallpaper-engine.zip dist/
+
 fuzzers: $(FUZZ)/build.ninja
 	cmake --build $(FUZZ) -j $(JOBS)
 
 test: bootstrap
-	$(MAKE) all fuzzers deb
-	scripts/run-tests $(NATIVE) $(WIN64) $(WIN32) $(FUZZ)
+	$(MAKE) all web fuzzers deb
+	scripts/run-tests $(NATIVE) $(WEB) $(WIN64) $(WIN32) $(FUZZ)
 
 # Each fuzzer for FUZZ_SECONDS, seeded with its checked-in corpus.
 fuzz: bootstrap fuzzers
@@ -61,7 +75,7 @@ run: bootstrap
 # Where 32-bit programs run at full speed, the 64-bit edition's saver rows follow; where
 # they run only emulated, the first table times the 64-bit edition instead.
 bench: bootstrap
-	$(MAKE) all
+	$(MAKE) all web
 	cmake --build $(NATIVE) -j $(JOBS) --target lumerin_bench
 	scripts/run-bench $(NATIVE) $(WIN32)
 	if [ "$$(scripts/wine32-mode)" = native ]; then \

@@ -73,14 +73,8 @@ if(BUILD_TESTING)
   gtest_discover_tests(unit_tests TEST_PREFIX "native." DISCOVERY_TIMEOUT 60)
 
   # The tool's command-line contract, checked from outside.
-  file(GLOB LUMERIN_TOOL_TESTS CONFIGURE_DEPENDS tests/tool/test_*.py)
-  foreach(test ${LUMERIN_TOOL_TESTS})
-    get_filename_component(stem ${test} NAME_WE)
-    add_test(NAME tool.${stem}
-      COMMAND ${LUMERIN_PYTHON} -m pytest -q -rs -p no:cacheprovider ${test})
-    set_tests_properties(tool.${stem} PROPERTIES ENVIRONMENT
-      "LUMERIN_TOOL=$<TARGET_FILE:lumerin>;LUMERIN_DEB=${LUMERIN_DEB_FILE}")
-  endforeach()
+  lumerin_pytest_modules(tool tool
+    "LUMERIN_TOOL=$<TARGET_FILE:lumerin>;LUMERIN_DEB=${LUMERIN_DEB_FILE}")
   # Where the package's test installs it into /usr (CI), the hosts must not meet that copy.
   if(TEST tool.test_package AND TEST tool.test_saver)
     set_tests_properties(tool.test_package tool.test_saver PROPERTIES RESOURCE_LOCK system_usr)

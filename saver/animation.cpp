@@ -29,7 +29,8 @@ uint32_t PauseAfterDrawingMs() {
   return pause;
 }
 
-bool RunSlideshowCycle(AnimationPlatform& platform) {
+void PrepareSlideshowDrawing(AnimationPlatform& platform) {
+  ResetCurrentString();
   RandomValue(0);
   // A seed of 1, 10, 100... makes the first value n itself: it is drawn and dropped.
   RandomValue(kDiscardedDraw);
@@ -39,6 +40,10 @@ bool RunSlideshowCycle(AnimationPlatform& platform) {
 
   const int32_t steps = FractalEntry(Settings.NumFractal).slideIter;
   for (int32_t i = 0; i < steps; ++i) Rewrite();
+}
+
+bool RunSlideshowCycle(AnimationPlatform& platform) {
+  PrepareSlideshowDrawing(platform);
   const bool going = platform.Draw() && platform.Wait(PauseAfterDrawingMs());
   ResetCurrentString();
   return going;
@@ -49,23 +54,31 @@ void RunSlideshow(AnimationPlatform& platform) {
   }
 }
 
+bool FixedFractalCursor::Advance() {
+  if (Settings.iterFrom > Settings.iterTo) return false;
+  // 64 bits, so that an iterTo at the top of the range cannot overflow the counter.
+  if (generation_ < Settings.iterFrom || generation_ >= Settings.iterTo) {
+    ResetCurrentString();
+    for (int32_t i = 0; i < Settings.iterFrom; ++i) Rewrite();
+    generation_ = static_cast<int64_t>(Settings.iterFrom) - 1;
+  }
+  Rewrite();
+  ++generation_;
+  return true;
+}
+
 void RunFixedFractal(AnimationPlatform& platform) {
   SetStartAngle(Settings.NumFractal, Settings.Angle);
+  FixedFractalCursor cursor;
   for (;;) {
-    if (Settings.iterFrom > Settings.iterTo) {
+    if (!cursor.Advance()) {
       // Nothing to draw: keep the background, but never spin.
       if (!platform.Wait(kIdleWaitMs)) return;
       continue;
     }
-    for (int32_t i = 0; i < Settings.iterFrom; ++i) Rewrite();
-    // 64 bits, so that an iterTo at the top of the range cannot overflow the counter.
-    for (int64_t g = Settings.iterFrom; g <= Settings.iterTo; ++g) {
-      Rewrite();
-      if (!platform.Draw() || !platform.Wait(PauseAfterDrawingMs())) {
-        ResetCurrentString();
-        return;
-      }
+    if (!platform.Draw() || !platform.Wait(PauseAfterDrawingMs())) {
+      ResetCurrentString();
+      return;
     }
-    ResetCurrentString();
   }
 }

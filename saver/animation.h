@@ -30,9 +30,26 @@ constexpr uint32_t kEmptyFigurePauseMs = 100;
 // TimeOut counts as 0), but at least kEmptyFigurePauseMs when nothing was drawn.
 uint32_t PauseAfterDrawingMs();
 
-// One slideshow cycle: reseed, pick an entry (0..14), a line width (1..4) and a palette
-// (0..3), rebuild the pens, rewrite slideIter times, draw, pause, empty the string.
+// The start of a slideshow cycle, up to its drawing: reseed, pick an entry (0..14), a line
+// width (1..4) and a palette (0..3), rebuild the pens and rewrite slideIter times from an
+// empty CurrentString.
+void PrepareSlideshowDrawing(AnimationPlatform& platform);
+
+// One slideshow cycle: PrepareSlideshowDrawing, draw, pause, empty the string.
 bool RunSlideshowCycle(AnimationPlatform& platform);
+
+// Where the fixed mode stands between two drawings, for a platform that is handed one
+// drawing at a time (the web page) instead of running the loop.
+class FixedFractalCursor {
+ public:
+  // Brings CurrentString to the next generation to draw: iterFrom first, after iterTo
+  // iterFrom again, rebuilt from the axiom. False, and nothing rewritten, when the range
+  // of generations is empty.
+  bool Advance();
+
+ private:
+  int64_t generation_ = -1;  // in CurrentString; -1 before the first drawing
+};
 
 // The two loops. They return only when the platform reports a stop.
 void RunSlideshow(AnimationPlatform& platform);

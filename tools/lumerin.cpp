@@ -31,6 +31,9 @@ const Command kCommands[] = {
      "                             the figure held TENTHS (0-50, default 20) at the end"},
     {"gallery", RunGallery,
      "gallery DIR                one PNG per entry, last offered generation"},
+    {"digest", RunDigest,
+     "digest --size WxH          a digest of the drawing pass of every generation the\n"
+     "                             settings offer, one line per entry and generation"},
     {"saver", RunSaver,
      "saver [--root | --window-id ID] [OPTIONS]\n"
      "                             the screen saver in a window (see 'lumerin saver --help')"},

@@ -13,6 +13,7 @@
 
 #include "core/catalogue.h"
 #include "core/rewrite.h"
+#include "render/figure_digest.h"
 #include "render/palette.h"
 #include "render/turtle.h"
 #include "settings/settings.h"
@@ -266,5 +267,14 @@ int RunGallery(const Args& args) {
     if (!WriteImage(o, path, false)) return 1;
     std::printf("%s\n", path.c_str());
   }
+  return 0;
+}
+
+int RunDigest(const Args& args) {
+  int width = 0, height = 0;
+  if (args.size() != 3 || args[1] != "--size") return UsageError("digest expects --size WxH");
+  if (!ReadSize(args[2], &width, &height))
+    return UsageError("bad size '" + args[2] + "' (expected WxH, each 1 to 8192)");
+  std::fputs(AllFigureDigests(width, height).c_str(), stdout);
   return 0;
 }

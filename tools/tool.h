@@ -33,4 +33,5 @@ int RunList(const Args& args);
 int RunGenerate(const Args& args);
 int RunRender(const Args& args);
 int RunGallery(const Args& args);
+int RunDigest(const Args& args);
 int RunSaver(const Args& args);

@@ -244,3 +244,33 @@ def test_a_gif_that_fails_half_written_leaves_no_file(tmp_path):
     assert result.returncode == 1
     assert "cannot write" in result.stderr
     assert list(tmp_path.iterdir()) == []
+
+
+def fnv_of_ops(lines):
+    """The digest's FNV-1a over (operation, a, b) words of 32 bits, from --ops lines."""
+    value = 0xCBF29CE484222325
+    for line in lines:
+        words = line.split()
+        triples = ([(1, int(words[1]), int(words[2]))] if words[0] == "move" else
+                   [(2, int(words[1]), 0), (3, int(words[2]), int(words[3]))])
+        for triple in triples:
+            for word in triple:
+                for byte in (word & 0xFFFFFFFF).to_bytes(4, "little"):
+                    value = ((value ^ byte) * 0x100000001B3) & 0xFFFFFFFFFFFFFFFF
+    return f"{value:016x}"
+
+
+def test_digest_lists_every_offered_generation_as_its_drawing_pass_draws_it(lumerin):
+    result = lumerin("digest", "--size", "640x480")
+    assert result.returncode == 0, result.stderr
+    rows = [line.split() for line in result.stdout.splitlines()]
+    listed = lumerin("list").stdout.splitlines()[1:]
+    offered = {int(line.split()[0]): int(line.split()[-2]) for line in listed}
+    assert [(int(e), int(g)) for e, g, _ in rows] == [
+        (e, g) for e in range(16) for g in range(offered[e])]
+    digests = {(int(e), int(g)): d for e, g, d in rows}
+    for entry, generation in [(7, 2), (14, 1), (4, 9)]:
+        ops = lumerin("render", entry, generation, "--size", "640x480", "--ops").stdout
+        assert digests[(entry, generation)] == fnv_of_ops(ops.splitlines())
+    assert lumerin("digest").returncode == 2
+    assert lumerin("digest", "--size", "0x480").returncode == 2

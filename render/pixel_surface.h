@@ -1,0 +1,48 @@
+// A drawing surface of pixels in memory, drawn without antialiasing as the saver's pens
+// draw: every pixel is the background or one of the ten colours. The web page shows it
+// on its canvas. Reads Settings (LineWidth, Background, colors) at each operation; used
+// by one thread only.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "render/turtle.h"
+
+class PixelSurface : public DrawingSurface {
+ public:
+  struct Rect {
+    int left, top, right, bottom;  // right and bottom excluded; empty when left >= right
+  };
+
+  // A new size, every pixel the background. Sides are brought into 0 .. kMaxClientSide.
+  void Resize(int width, int height);
+
+  void Clear() override;
+  void MoveTo(int x, int y) override;
+  void SelectPen(int pen) override;
+  // A 1-pixel pen leaves out the end point, as GDI's thin lines do; a wider pen is round
+  // and covers both ends.
+  void LineTo(int x, int y) override;
+  bool Pause(int) override { return true; }
+
+  // Pixels as a canvas takes them: red, green, blue and alpha bytes, row after row.
+  const uint32_t* pixels() const { return pixels_.data(); }
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+  // What changed since the last call, and from then on nothing.
+  Rect TakeChanged();
+
+ private:
+  void Plot(int x, int y, uint32_t pixel);
+  void Stamp(int x, int y, uint32_t pixel);
+  void Touch(int left, int top, int right, int bottom);
+
+  std::vector<uint32_t> pixels_;
+  int width_ = 0, height_ = 0;
+  int x_ = 0, y_ = 0, pen_ = 0;
+  Rect changed_ = {0, 0, 0, 0};
+  int stampWidth_ = 0;         // the line width the stamp below was made for
+  std::vector<int8_t> stamp_;  // offsets (dx, dy) of a round pen's pixels
+};

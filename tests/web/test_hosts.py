@@ -1,0 +1,117 @@
+"""The live-wallpaper hosts' packages: their files, and the page's answer to each host's
+property callback."""
+import json
+import os
+import subprocess
+import zipfile
+
+import pytest
+
+LIVELY_TYPES = {  # control type: (required keys, allowed keys, type of value)
+    "slider": ({"text", "min", "max", "step"}, {"type", "value", "text", "min", "max", "step"},
+               (int, float)),
+    "dropdown": ({"text", "items"}, {"type", "value", "text", "items"}, int),
+    "checkbox": ({"text"}, {"type", "value", "text"}, bool),
+    "color": ({"text"}, {"type", "value", "text"}, str),
+}
+ENGINE_TYPES = {"slider": (int, float), "combo": str, "bool": bool, "color": str}
+SETTINGS = ["slideshow", "fractal", "from", "to", "pause", "width", "angle", "palette",
+            "background"]
+
+
+def package(variable):
+    path = os.environ.get(variable)
+    if not path:
+        pytest.fail(f"{variable} must name the package")
+    return zipfile.ZipFile(path)
+
+
+def titles():
+    listing = subprocess.run([os.environ["LUMERIN_TOOL"], "list"], capture_output=True,
+                             text=True, check=True).stdout.splitlines()[1:]
+    return [f"{line.split()[0]} {line[6:30].strip()}" for line in listing]
+
+
+def test_lively_package_holds_the_page_and_valid_description_and_properties():
+    with package("LUMERIN_LIVELY_ZIP") as z:
+        names = set(z.namelist())
+        info = json.loads(z.read("LivelyInfo.json"))
+        properties = json.loads(z.read("LivelyProperties.json"))
+        page = z.read("index.html")
+    assert info["Type"] == 1  # a web page
+    assert info["FileName"] in names and info["IsAbsolutePath"] is False
+    assert info["Thumbnail"] in names and info["Title"] == "Lumerin"
+    assert page == open(os.environ["LUMERIN_PAGE"], "rb").read()
+    assert list(properties) == SETTINGS
+    for name, control in properties.items():
+        required, allowed, value_type = LIVELY_TYPES[control["type"]]
+        assert required <= set(control) <= allowed, name
+        assert isinstance(control["value"], value_type), name
+    assert properties["fractal"]["items"] == titles()
+    assert properties["palette"]["items"][properties["palette"]["value"]] == "Autumn"
+
+
+def test_wallpaper_engine_package_holds_the_page_and_a_web_project():
+    with package("LUMERIN_WALLPAPER_ENGINE_ZIP") as z:
+        names = set(z.namelist())
+        project = json.loads(z.read("project.json"))
+        page = z.read("index.html")
+    assert project["type"] == "web" and project["file"] in names
+    assert page == open(os.environ["LUMERIN_PAGE"], "rb").read()
+    properties = project["general"]["properties"]
+    assert list(properties) == SETTINGS
+    assert sorted(p["order"] for p in properties.values()) == list(range(len(SETTINGS)))
+    for name, p in properties.items():
+        assert p["text"] and isinstance(p["value"], ENGINE_TYPES[p["type"]]), name
+        if p["type"] == "combo":
+            assert p["value"] in [o["value"] for o in p["options"]]
+        if p["type"] == "slider":
+            assert p["min"] <= p["value"] <= p["max"]
+    assert [o["label"] for o in properties["fractal"]["options"]] == titles()
+
+
+def apply(page, call):
+    before = page.evaluate("lumerin.status().drawings")
+    page.evaluate(call)
+    # The host's values start a new drawing.
+    page.wait_for(f"lumerin.status().drawings !== {before} && lumerin.status().segments > 0")
+    return page.evaluate("lumerin.status()")
+
+
+def corner(page):
+    return page.screenshot().getpixel((0, 0))
+
+
+def test_lively_properties_change_what_is_drawn(page, page_url):
+    with package("LUMERIN_LIVELY_ZIP") as z:
+        properties = json.loads(z.read("LivelyProperties.json"))
+    page.open(page_url())
+    page.wait_for("window.lumerin && lumerin.status()")
+    # Lively sends every property at start, one call each, then each change.
+    calls = [f"livelyPropertyListener({json.dumps(n)}, {json.dumps(p['value'])})"
+             for n, p in properties.items()]
+    status = apply(page, "; ".join(calls))
+    assert status["slideshow"] is True
+    status = apply(page, "livelyPropertyListener('slideshow', false); "
+                         "livelyPropertyListener('fractal', 6); "
+                         "livelyPropertyListener('background', '#204060')")
+    assert (status["slideshow"], status["fractal"], status["lineWidth"]) == (False, 6, 2)
+    assert corner(page) == (0x20, 0x40, 0x60)
+
+
+def test_wallpaper_engine_properties_change_what_is_drawn(page, page_url):
+    with package("LUMERIN_WALLPAPER_ENGINE_ZIP") as z:
+        properties = json.loads(z.read("project.json"))["general"]["properties"]
+    page.open(page_url())
+    page.wait_for("window.lumerin && lumerin.status()")
+    everything = {n: {"value": p["value"]} for n, p in properties.items()}
+    status = apply(page, f"wallpaperPropertyListener.applyUserProperties({json.dumps(everything)})")
+    assert status["slideshow"] is True and corner(page) == (0, 0, 0)
+    # Later calls hold only what changed.
+    status = apply(page, "wallpaperPropertyListener.applyUserProperties({"
+                         "slideshow: {value: false}, fractal: {value: '14'}, "
+                         "width: {value: 5}, background: {value: '0.5 0 1'}})")
+    assert (status["slideshow"], status["fractal"], status["lineWidth"]) == (False, 14, 5)
+    assert corner(page) == (128, 0, 255)
+    status = apply(page, "wallpaperPropertyListener.applyUserProperties({pause: {value: 7}})")
+    assert (status["fractal"], status["pause"], status["lineWidth"]) == (14, 7, 5)
