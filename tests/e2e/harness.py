@@ -109,7 +109,23 @@ class Wine:
             data = path.read_bytes()
             path.unlink()
             path.write_bytes(data)
+        # Wine keeps a prefix's server in the folder that the prefix's file "wineserver"
+        # names, under a name made of the prefix folder's device and inode numbers. That
+        # file is hard-linked from the template, so every prefix of a tree would share one
+        # folder, and a new prefix folder often gets the inode number of one just removed:
+        # the servers of two tests could meet. Each prefix names a folder of its own.
+        self.server_root = Path(tempfile.mkdtemp(prefix="wine-",
+                                                 dir=os.environ.get("TMPDIR", "/tmp")))
+        link = self.prefix / "wineserver"
+        link.unlink(missing_ok=True)
+        link.write_text(self.server_root.name)
+        link.chmod(0o400)
         self.processes = []
+        # One server for the prefix's whole life: no program ever starts one, nor meets
+        # one that is ending because the programs before it have ended.
+        subprocess.run(["wineserver", "-p"], env=self.env(), stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True,
+                       timeout=patience(60))
 
     def env(self, extra=None):
         env = {**os.environ, "WINEPREFIX": str(self.prefix),
@@ -228,7 +244,12 @@ class Wine:
                 process.wait()
         subprocess.run(["wineserver", "-k"], env=self.env(), capture_output=True)
         subprocess.run(["wineserver", "-w"], env=self.env(), capture_output=True, timeout=30)
+        # Nothing of the prefix may outlive it, the server least of all.
+        if not wait_for(lambda: not self.running(""), 30):
+            for pid in self.running(""):
+                os.kill(pid, signal.SIGKILL)
         shutil.rmtree(self.root, ignore_errors=True)
+        shutil.rmtree(self.server_root, ignore_errors=True)
 
 
 def wait_for(predicate, timeout=10.0, interval=0.05):

@@ -12,7 +12,6 @@ whole file so that the state survives between processes."""
 
 import re
 import shutil
-import subprocess
 import time
 from pathlib import Path
 
@@ -37,9 +36,8 @@ class PasswordPrefix:
 
     def __init__(self, wine):
         self.wine = wine
-        # The screen-saver-running state is the wineserver's: keep it for the whole file.
-        subprocess.run(["wineserver", "-p"], env=wine.env(), stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        # The screen-saver-running state is the wineserver's, which lives as long as the
+        # prefix (the harness starts it), so it holds for the whole file.
         self.standin_dir = wine.root / "standin"
         self.standin_dir.mkdir()
         wine.set_settings(fixed_settings(6, 0, 0, 0))
