@@ -31,7 +31,8 @@ def patience(seconds):
 SETTINGS_PATH = r"Software\Veltrona\Lumerin"
 SETTINGS_KEY = "HKEY_CURRENT_USER\\" + SETTINGS_PATH
 VALUE_NAMES = ["NumFractal", "DefaultMode", "CurPalette", "TimeOut", "LineWidth",
-               "iterFrom", "iterTo", "Angle", "Background"] + [f"Color{i}" for i in range(10)]
+               "iterFrom", "iterTo", "Angle", "Background"] + [f"Color{i}" for i in range(10)] + [
+               "Monitors"]
 
 
 def driver(name):

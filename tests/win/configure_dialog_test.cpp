@@ -327,7 +327,7 @@ TEST_F(ConfigureDialogTest, OkSavesEverythingAsShownGreyedValuesIncluded) {
   want.Angle = 90;
   for (int i = 0; i < 10; ++i) want.colors[i] = kBuiltInPalettes[4][i];
   const int32_t* fields = reinterpret_cast<const int32_t*>(&want);
-  EXPECT_EQ(StoredSettings().size(), 19u);
+  EXPECT_EQ(StoredSettings().size(), size_t(kSettingsValueCount));
   for (int i = 0; i < kSettingsValueCount; ++i) {
     uint32_t value = 0;
     ASSERT_TRUE(StoredDword(kNames[i], &value)) << kNames[i];
