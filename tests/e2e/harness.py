@@ -88,6 +88,37 @@ class Display:
                 self.process.wait()
 
 
+class Monitors(Display):
+    """Several monitors as Wine 8 sees them: a nested X server (Xephyr) with one screen per
+    head, joined by Xinerama, and without RandR, which Wine would read instead (and find one
+    monitor); it runs in a window of a private Xvfb. `heads` are "WxH" sizes, laid out side
+    by side from the left. A screenshot covers the heads' bounding box; where no head lies
+    its pixels are undefined."""
+
+    def __init__(self, heads):
+        self.host = Display(f"{sum(int(h.split('x')[0]) for h in heads)}x"
+                            f"{max(int(h.split('x')[1]) for h in heads)}x24")
+        read_fd, write_fd = os.pipe()
+        screens = [arg for head in heads for arg in ("-screen", f"{head}x24")]
+        self.process = subprocess.Popen(
+            ["Xephyr", "-displayfd", str(write_fd), "+xinerama", "-extension", "RANDR", "-br",
+             "-nolisten", "tcp", "-noreset", *screens],
+            pass_fds=(write_fd,), env={**os.environ, **self.host.env()},
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        os.close(write_fd)
+        with os.fdopen(read_fd) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            self.host.close()
+            raise RuntimeError("Xephyr did not start")
+        self.name = f":{number}"
+
+    def close(self):
+        super().close()
+        self.host.close()
+
+
 class Wine:
     """A private copy of the build tree's prepared prefix (or of `template`), on the given
     display, whose programs `loader` starts (WINE unless given)."""
