@@ -46,7 +46,7 @@ void ExpectGroupEnabled(const ConfigureDialog& dialog, bool slideshow) {
     const bool want = !(slideshow && InFixedFractalGroup(id));
     EXPECT_EQ(IsWindowEnabled(child) != FALSE, want) << "control " << id;
   }
-  EXPECT_EQ(children, 55);
+  EXPECT_EQ(children, 57);
 }
 
 class ConfigureDialogTest : public SettingsKeyTest {};
