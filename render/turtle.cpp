@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/catalogue.h"
@@ -94,26 +95,25 @@ MappingArea WindowArea() { return {0, 0, clientWidth, clientHeight, margin}; }
 
 }  // namespace
 
-// One pass over a string, walked a segment at a time: everything a pass keeps between two
-// symbols.
-struct TurtleWalk {
-  const char* text;
-  size_t length;
-  size_t next;
-  int32_t heading, turn;
-  double x, y, ex, ey;
-  bool penUp;
-  int32_t segments;
-  int depth;           // saved states in stack
-  int unsaved;         // "[" met with a full stack, each closed by a "]" that restores nothing
-  BranchState* stack;  // kBranchStackSize entries
-};
-
 namespace {
 
 TurtleWalk StartWalk(const char* text, size_t length, const FractalRecord& entry,
-                     BranchState* stack) {
-  return {text, length, 0, entry.startAngle, entry.turnAngle, 0, 0, 0, 0, true, 0, 0, 0, stack};
+                     BranchState* stack, int capacity) {
+  return {text,
+          length,
+          0,
+          entry.startAngle,
+          entry.turnAngle,
+          0,
+          0,
+          0,
+          0,
+          true,
+          0,
+          stack,
+          stack != nullptr ? capacity : 0,
+          0,
+          0};
 }
 
 // The measuring walk (kDrawing false) goes to the end of the string, growing `fit` by the
@@ -161,7 +161,7 @@ bool Walk(TurtleWalk& walk, Extent& fit, const MappingArea& area, DrawingSurface
         break;
       }
       case '[':
-        if (w.unsaved > 0 || w.depth == kBranchStackSize) {
+        if (w.unsaved > 0 || w.depth >= w.capacity) {
           ++w.unsaved;
         } else {
           w.stack[w.depth] = {static_cast<float>(w.x), static_cast<float>(w.y),
@@ -210,8 +210,8 @@ bool Render(int pass, DrawingSurface* surface) {
   // Both passes must compute every point alike, whatever ran in this thread before.
   UseDoublePrecision();
 
-  TurtleWalk walk =
-      StartWalk(CurrentString, CurrentLength(), FractalEntry(Settings.NumFractal), BranchStack);
+  TurtleWalk walk = StartWalk(CurrentString, CurrentLength(), FractalEntry(Settings.NumFractal),
+                              BranchStack, kBranchStackSize);
   const MappingArea area = WindowArea();
   if (!drawing) {
     extent = {0, 0, 0, 0};
@@ -225,14 +225,16 @@ bool Render(int pass, DrawingSurface* surface) {
   return true;
 }
 
-Figure::Figure() : walk_(new TurtleWalk{}), stack_(new BranchState[kBranchStackSize]()) {}
+Figure::Figure() = default;
 
-Figure::~Figure() = default;
+Figure::~Figure() { std::free(stack_); }
 
 void Figure::Measure(const char* text, size_t length, int32_t entryIndex, const FigureArea& area) {
   UseDoublePrecision();
   const FractalRecord& entry = FractalEntry(entryIndex);
-  *walk_ = StartWalk(text, text != nullptr ? length : 0, entry, stack_.get());
+  if (stack_ == nullptr)
+    stack_ = static_cast<BranchState*>(std::calloc(kBranchStackSize, sizeof(BranchState)));
+  walk_ = StartWalk(text, text != nullptr ? length : 0, entry, stack_, kBranchStackSize);
   // The same clamping as the window's drawing area, and its margin from the width.
   const int32_t width = area.width < 0                ? 0
                         : area.width > kMaxClientSide ? kMaxClientSide
@@ -247,14 +249,14 @@ void Figure::Measure(const char* text, size_t length, int32_t entryIndex, const 
   margin_ = width * kMarginPercent / 100;
   extent_ = {0, 0, 0, 0};
   MappingArea mapping = {left_, top_, width_, height_, margin_};
-  Walk<false>(*walk_, extent_, mapping, nullptr);
-  hasSegment_ = text != nullptr && std::memchr(text, 'F', walk_->length) != nullptr;
-  *walk_ = StartWalk(text, walk_->length, entry, stack_.get());
+  Walk<false>(walk_, extent_, mapping, nullptr);
+  hasSegment_ = text != nullptr && std::memchr(text, 'F', walk_.length) != nullptr;
+  walk_ = StartWalk(text, walk_.length, entry, stack_, kBranchStackSize);
 }
 
 bool Figure::DrawNextSegment(DrawingSurface& surface) {
   MappingArea mapping = {left_, top_, width_, height_, margin_};
-  return Walk<true>(*walk_, extent_, mapping, &surface);
+  return Walk<true>(walk_, extent_, mapping, &surface);
 }
 
-int32_t Figure::Segments() const { return walk_->segments; }
+int32_t Figure::Segments() const { return walk_.segments; }

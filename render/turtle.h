@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 #include "render/monitor_layout.h"
 
@@ -61,13 +60,30 @@ bool Render(int pass, DrawingSurface* surface);
 int MapX(double wx);
 int MapY(double wy);
 
-struct TurtleWalk;
+// One pass over a string, walked a segment at a time: everything a pass keeps between two
+// symbols.
+struct TurtleWalk {
+  const char* text;
+  size_t length;
+  size_t next;
+  int32_t heading, turn;
+  double x, y, ex, ey;
+  bool penUp;
+  int32_t segments;
+  BranchState* stack;  // `capacity` entries
+  int capacity;
+  int depth;    // saved states in stack
+  int unsaved;  // "[" met with a full stack, each closed by a "]" that restores nothing
+};
 
 // A figure of its own, for drawing several at once from one thread, a segment of each in
 // turn: its string, entry, extent, drawing area, turtle and branch stack are its own, so
 // it shares nothing with Render's process-wide state but the catalogue. It computes every
 // point as Render does: a figure in the area 0, 0, clientWidth, clientHeight draws what
-// Render draws there. Used by one thread at a time.
+// Render draws there. Used by one thread at a time. Its branch stack comes from malloc,
+// not from operator new, whose failure path would bring the whole exception machinery
+// (and the thread library beneath it) into the 32-bit program; without that memory a
+// figure saves no branch states, as a full stack would.
 class Figure {
  public:
   Figure();
@@ -89,8 +105,8 @@ class Figure {
   int32_t Segments() const;  // drawn so far in this drawing pass
 
  private:
-  std::unique_ptr<TurtleWalk> walk_;
-  std::unique_ptr<BranchState[]> stack_;
+  TurtleWalk walk_ = {};
+  BranchState* stack_ = nullptr;
   Extent extent_ = {0, 0, 0, 0};
   int32_t left_ = 0, top_ = 0, width_ = 0, height_ = 0, margin_ = 0;
   bool hasSegment_ = false;

@@ -1,8 +1,7 @@
 #include "saver/animation.h"
 
+#include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <string>
 
 #include "core/catalogue.h"
 #include "core/rewrite.h"
@@ -77,11 +76,23 @@ void RunFixedFractal(AnimationPlatform& platform) {
 
 namespace {
 
-// The figures of one layout, made for it and dropped with it.
+// The figures of one layout, made for it and dropped with it, and in the slideshow each
+// figure's copy of its string (CurrentString holds one at a time). The copies come from
+// malloc for the reason Figure's stack does.
 struct FigureSet {
-  explicit FigureSet(const FigureLayout& from) : layout(from), figures(new Figure[from.count]) {}
+  explicit FigureSet(const FigureLayout& from) : layout(from) {}
+  ~FigureSet() { DropTexts(); }
+  FigureSet(const FigureSet&) = delete;
+  FigureSet& operator=(const FigureSet&) = delete;
+  void DropTexts() {
+    for (char*& text : texts) {
+      std::free(text);
+      text = nullptr;
+    }
+  }
   FigureLayout layout;
-  std::unique_ptr<Figure[]> figures;
+  Figure figures[kMaxMonitors];
+  char* texts[kMaxMonitors] = {};
 };
 
 // One drawing pass of every figure: each clears its own area, then every round draws the
@@ -116,8 +127,7 @@ bool AnySegment(const FigureSet& set) {
 
 // One slideshow cycle on every figure; false when it was cut short.
 bool RunSlideshowFiguresCycle(FiguresPlatform& platform, FigureSet& set) {
-  // Each figure walks its own copy of its string: CurrentString holds one at a time.
-  std::string texts[kMaxMonitors];
+  set.DropTexts();
   RandomValue(0);
   RandomValue(kDiscardedDraw);
   for (int i = 0; i < set.layout.count; ++i) {
@@ -128,8 +138,11 @@ bool RunSlideshowFiguresCycle(FiguresPlatform& platform, FigureSet& set) {
     ResetCurrentString();
     const int32_t steps = FractalEntry(Settings.NumFractal).slideIter;
     for (int32_t step = 0; step < steps; ++step) Rewrite();
-    texts[i].assign(CurrentString, CurrentLength());
-    set.figures[i].Measure(texts[i].data(), texts[i].size(), Settings.NumFractal,
+    // Without memory for the copy the figure has no symbols and draws nothing.
+    const size_t length = CurrentLength();
+    set.texts[i] = static_cast<char*>(std::malloc(length + 1));
+    if (set.texts[i] != nullptr) std::memcpy(set.texts[i], CurrentString, length + 1);
+    set.figures[i].Measure(set.texts[i], set.texts[i] != nullptr ? length : 0, Settings.NumFractal,
                            set.layout.areas[i]);
   }
   const bool going = DrawTogether(platform, set) && platform.Wait(PauseAfterMs(AnySegment(set)));
