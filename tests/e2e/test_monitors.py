@@ -9,8 +9,8 @@ import subprocess
 import pytest
 
 from harness import SCR, Monitors, Wine, driver, wait_for
-from saver_run import (DISTINCT_COLOURS, close_with_key, fixed_settings, pixel,
-                       segment_misses, start_full_screen)
+from saver_run import (BACKGROUND, DISTINCT_COLOURS, close_with_key, drawn_pixel_count,
+                       fixed_settings, pixel, segment_misses, start_full_screen)
 
 pytestmark = pytest.mark.skipif(not SCR.is_file(), reason="Lumerin.scr is not built")
 
@@ -127,3 +127,40 @@ def test_at_192_dpi_the_window_keeps_physical_pixels_and_widths_double(monitors,
         monitors.import_reg("[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"
                             '"LogPixels"=dword:00000060\n')
         restart_wineserver(monitors)
+
+
+def test_a_change_of_monitors_lays_the_figures_out_again(monitors):
+    # Generation 2 of "Island", 324 segments on each monitor: long enough to be seen
+    # growing again, short enough to end well inside the 5-second pause, within which
+    # nothing but the change can start the figures again.
+    monitors.set_settings({**fixed_settings(6, 2, 2, 0), "Monitors": 1})
+    process = start_full_screen(monitors)
+    left, top, width, height = HEADS[PRIMARY]
+
+    def drawn(image):
+        return drawn_pixel_count(image.crop((left, top, left + width, top + height)),
+                                 BACKGROUND, step=1)
+
+    def settled():
+        first = drawn(monitors.display.screenshot())
+        second = drawn(monitors.display.screenshot())
+        return first == second and first > 0 and first
+
+    complete = wait_for(settled, timeout=15, interval=0.3)
+    assert complete
+    WM_DISPLAYCHANGE = 0x007E
+    status, out = monitors.run(driver("poke"), "send", WM_DISPLAYCHANGE, 24,
+                               1360 | 480 << 16)
+    assert status == 0, out
+    assert wait_for(lambda: drawn(monitors.display.screenshot()) < complete // 2, timeout=2,
+                    interval=0.05), "the figures were not started again"
+    assert wait_for(lambda: drawn(monitors.display.screenshot()) == complete, timeout=10,
+                    interval=0.2), "the figure did not grow back whole"
+    image = monitors.display.screenshot()
+    status, out = monitors.run(driver("poke"), "info")
+    assert f"rect={WINDOW}" in out, out
+    assert close_with_key(monitors, process) == 0
+    # Every monitor has its own figure again.
+    for head in HEADS:
+        assert drawn_pixel_count(image.crop((head[0], head[1], head[0] + head[2],
+                                             head[1] + head[3])), BACKGROUND) > 0, head
