@@ -215,6 +215,29 @@ TEST_F(DialogTemplates, ConfigurationDialogMatchesItsLayout) {
   EXPECT_EQ(TabOrder(dialog.window), want);
 }
 
+// Alt+M, as the dialog manager sees it from any control, moves the focus to the monitor
+// list that its label names; no other label or button claims the letter.
+TEST_F(DialogTemplates, AltMMovesTheFocusToTheMonitorList) {
+  StoreSettings(SampleSettings());  // fixed mode: every control enabled
+  ConfigureDialog dialog;
+  ASSERT_NE(dialog.window, nullptr);
+  ShowWindow(dialog.window, SW_SHOW);
+  for (HWND child : Children(dialog.window)) {
+    const std::string text = WindowText(child);
+    if (GetDlgCtrlID(child) != 1024) EXPECT_EQ(text.find("&M"), std::string::npos) << text;
+  }
+  for (int from : {101, 117, 2000, 1008}) {
+    SCOPED_TRACE(from);
+    SetFocus(dialog.Item(from));
+    const HWND focus = GetFocus();
+    ASSERT_NE(focus, nullptr);
+    ASSERT_NE(focus, dialog.Item(121));
+    MSG message = {focus, WM_SYSCHAR, 'm', 0x20000000, 0, {0, 0}};
+    EXPECT_TRUE(IsDialogMessageA(dialog.window, &message));
+    EXPECT_EQ(GetFocus(), dialog.Item(121));
+  }
+}
+
 TEST_F(DialogTemplates, NoButtonOfTheConfigurationDialogIsTheDefault) {
   ConfigureDialog dialog;
   for (HWND child : Children(dialog.window)) {
