@@ -119,11 +119,13 @@ TurtleWalk StartWalk(const char* text, size_t length, const FractalRecord& entry
 // The measuring walk (kDrawing false) goes to the end of the string, growing `fit` by the
 // end point after every symbol. The drawing walk goes up to and including the next F,
 // draws it onto `surface` with the mapping of `fit` into `area` and returns true; false
-// once the string is done. The walk's state lives in locals meanwhile: the measuring
-// pass is the program's hottest loop.
+// once the string is done.
 template <bool kDrawing>
 bool Walk(TurtleWalk& walk, Extent& fit, const MappingArea& area, DrawingSurface* surface) {
-  TurtleWalk w = walk;
+  // The measuring walk, the program's hottest loop, works on a copy that the compiler
+  // keeps in registers; the drawing walk, one segment per call, on the walk itself.
+  TurtleWalk copy = walk;
+  TurtleWalk& w = kDrawing ? walk : copy;
   bool drew = false;
   while (w.next < w.length && !drew) {
     switch (w.text[w.next++]) {
@@ -194,7 +196,7 @@ bool Walk(TurtleWalk& walk, Extent& fit, const MappingArea& area, DrawingSurface
       if (w.ey > fit.maxY) fit.maxY = w.ey;
     }
   }
-  walk = w;
+  if (!kDrawing) walk = copy;
   return drew;
 }
 
@@ -235,15 +237,15 @@ void Figure::Measure(const char* text, size_t length, int32_t entryIndex, const 
   if (stack_ == nullptr)
     stack_ = static_cast<BranchState*>(std::calloc(kBranchStackSize, sizeof(BranchState)));
   walk_ = StartWalk(text, text != nullptr ? length : 0, entry, stack_, kBranchStackSize);
-  // The same clamping as the window's drawing area, and its margin from the width.
-  const int32_t width = area.width < 0                ? 0
-                        : area.width > kMaxClientSide ? kMaxClientSide
-                                                      : area.width;
-  const int32_t height = area.height < 0                ? 0
-                         : area.height > kMaxClientSide ? kMaxClientSide
-                                                        : area.height;
-  left_ = area.left;
-  top_ = area.top;
+  // Brought into the drawing area's range, as the window's sides are, so that no pixel
+  // arithmetic can overflow.
+  auto side = [](int32_t value) {
+    return value < 0 ? 0 : value > kMaxClientSide ? kMaxClientSide : value;
+  };
+  const int32_t width = side(area.width);
+  const int32_t height = side(area.height);
+  left_ = side(area.left);
+  top_ = side(area.top);
   width_ = width;
   height_ = height;
   margin_ = width * kMarginPercent / 100;
