@@ -1,5 +1,5 @@
 // The drawing thread's loops as the saver runs them: settings loaded from a key whose
-// nineteen values come from the fuzzer (any number, or missing), a drawing area from
+// twenty values come from the fuzzer (any number, or missing), a drawing area from
 // 1 x 1 to 8192 x 8192, slideshow tick counts from the fuzzer, then the fixed mode or
 // the slideshow with a platform that draws onto a checking surface and never sleeps.
 // Every segment must land on the area with a pen 0 .. 9, the slideshow may pick only

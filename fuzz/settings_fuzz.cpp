@@ -1,6 +1,6 @@
 // Loading settings from arbitrary value bytes, types and sizes: every field must end in
 // its range, a value that cannot be taken must leave its default, an existing key must
-// never be written, a first run must write the nineteen values in order, the dialog must
+// never be written, a first run must write the twenty values in order, the dialog must
 // show what was loaded unchanged, and the generations the fixed mode would then draw
 // must fit the buffers.
 #include <cstdint>
@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(s.colors[c] == expected);
   }
 
-  // A first run writes all nineteen values, as loaded; anything else writes nothing.
+  // A first run writes all twenty values, as loaded; anything else writes nothing.
   if (store.writes != 0) {
     Require(store.writes == kSettingsValueCount);
     for (int i = 0; i < kSettingsValueCount; ++i)

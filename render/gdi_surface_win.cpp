@@ -32,9 +32,17 @@ void GdiSurface::MoveTo(int x, int y) {
 }
 
 void GdiSurface::SelectPen(int pen) {
-  if (dc_ == nullptr || pen < 0 || pen >= kPaletteSize || pens[pen] == nullptr) return;
-  HGDIOBJ previous = SelectObject(dc_, pens[pen]);
+  if (pen >= 0 && pen < kPaletteSize) SelectPenHandle(pens[pen]);
+}
+
+void GdiSurface::SelectPenHandle(HPEN pen) {
+  if (dc_ == nullptr || pen == nullptr) return;
+  HGDIOBJ previous = SelectObject(dc_, pen);
   if (originalPen_ == nullptr) originalPen_ = previous;
+}
+
+void GdiSurface::FillArea(const RECT& area, HBRUSH brush) {
+  if (dc_ != nullptr) FillRect(dc_, &area, brush);
 }
 
 void GdiSurface::LineTo(int x, int y) {

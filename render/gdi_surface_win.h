@@ -27,6 +27,13 @@ class GdiSurface : public DrawingSurface {
   void LineTo(int x, int y) override;
   bool Pause(int milliseconds) override;
 
+  // Selects `pen` (any pen that outlives the surface, or the one it replaces); null
+  // selects nothing.
+  void SelectPenHandle(HPEN pen);
+
+  // Fills `area` of the client area with `brush`.
+  void FillArea(const RECT& area, HBRUSH brush);
+
   // Puts back the device context's own pen and releases the context; the surface draws
   // nothing afterwards. Called by the destructor if not before.
   void End();

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
+#include <cstring>
 
 #include "core/catalogue.h"
 #include "core/float_precision.h"
@@ -71,93 +73,114 @@ void SetDrawingArea(int32_t width, int32_t height) {
   margin = clientWidth * kMarginPercent / 100;
 }
 
-int MapX(double wx) {
-  const int32_t span = (clientWidth - margin) - margin;
-  return margin + ToPixel(std::ceil(Fraction(extent.minX, extent.maxX, wx) * span));
+namespace {
+
+// The drawing area of a mapping: where the extent is stretched to, in window pixels.
+struct MappingArea {
+  int32_t left, top, width, height, margin;
+};
+
+int MapXIn(const Extent& fit, const MappingArea& area, double wx) {
+  const int32_t span = (area.width - area.margin) - area.margin;
+  return area.left + area.margin + ToPixel(std::ceil(Fraction(fit.minX, fit.maxX, wx) * span));
 }
 
-int MapY(double wy) {
-  const int32_t span = margin - (clientHeight - margin);
-  return (clientHeight - margin) +
-         ToPixel(std::ceil(Fraction(extent.minY, extent.maxY, wy) * span));
+int MapYIn(const Extent& fit, const MappingArea& area, double wy) {
+  const int32_t span = area.margin - (area.height - area.margin);
+  return area.top + (area.height - area.margin) +
+         ToPixel(std::ceil(Fraction(fit.minY, fit.maxY, wy) * span));
 }
 
-bool Render(int pass, DrawingSurface* surface) {
-  const bool drawing = pass != 0;
-  if (drawing && surface == nullptr) return false;
-  // Both passes must compute every point alike, whatever ran in this thread before.
-  UseDoublePrecision();
+MappingArea WindowArea() { return {0, 0, clientWidth, clientHeight, margin}; }
 
-  const FractalRecord& entry = FractalEntry(Settings.NumFractal);
-  int32_t heading = entry.startAngle;
-  const int32_t turn = entry.turnAngle;
-  double x = 0, y = 0, ex = 0, ey = 0;
-  bool penUp = true;
-  int32_t segments = 0;
-  int depth = 0;    // saved states in BranchStack
-  int unsaved = 0;  // "[" met with a full stack, each closed by a "]" that restores nothing
-  const size_t n = CurrentLength();
+}  // namespace
 
-  if (drawing) {
-    surface->Clear();
-  } else {
-    extent = {0, 0, 0, 0};
-  }
+namespace {
 
-  for (size_t i = 0; i < n; ++i) {
-    switch (CurrentString[i]) {
+TurtleWalk StartWalk(const char* text, size_t length, const FractalRecord& entry,
+                     BranchState* stack, int capacity) {
+  return {text,
+          length,
+          0,
+          entry.startAngle,
+          entry.turnAngle,
+          0,
+          0,
+          0,
+          0,
+          true,
+          0,
+          stack,
+          stack != nullptr ? capacity : 0,
+          0,
+          0};
+}
+
+// The measuring walk (kDrawing false) goes to the end of the string, growing `fit` by the
+// end point after every symbol. The drawing walk goes up to and including the next F,
+// draws it onto `surface` with the mapping of `fit` into `area` and returns true; false
+// once the string is done.
+template <bool kDrawing>
+bool Walk(TurtleWalk& walk, Extent& fit, const MappingArea& area, DrawingSurface* surface) {
+  // The measuring walk, the program's hottest loop, works on a copy that the compiler
+  // keeps in registers; the drawing walk, one segment per call, on the walk itself.
+  TurtleWalk copy = walk;
+  TurtleWalk& w = kDrawing ? walk : copy;
+  bool drew = false;
+  while (w.next < w.length && !drew) {
+    switch (w.text[w.next++]) {
       case '+':
-        heading = TurnLeft(heading, turn);
+        w.heading = TurnLeft(w.heading, w.turn);
         break;
       case '-':
-        heading = TurnRight(heading, turn);
+        w.heading = TurnRight(w.heading, w.turn);
         break;
       case 'F': {
-        const double angle = heading / 180.0 * kPiApprox;
-        ex = std::cos(angle) * kStepLength + x;
-        ey = std::sin(angle) * kStepLength + y;
-        if (drawing) {
-          const int toX = MapX(ex), toY = MapY(ey);
-          const int fromX = MapX(x), fromY = MapY(y);
-          ++segments;
-          if (penUp) {
+        const double angle = w.heading / 180.0 * kPiApprox;
+        w.ex = std::cos(angle) * kStepLength + w.x;
+        w.ey = std::sin(angle) * kStepLength + w.y;
+        if (kDrawing) {
+          const int toX = MapXIn(fit, area, w.ex), toY = MapYIn(fit, area, w.ey);
+          const int fromX = MapXIn(fit, area, w.x), fromY = MapYIn(fit, area, w.y);
+          ++w.segments;
+          if (w.penUp) {
             surface->MoveTo(fromX, fromY);
-            penUp = false;
+            w.penUp = false;
           }
-          surface->SelectPen(segments % kPaletteSize);
+          surface->SelectPen(w.segments % kPaletteSize);
           surface->LineTo(toX, toY);
-          if (!surface->Pause(kSegmentPauseMs)) return false;
+          drew = true;
         }
-        x = ex;
-        y = ey;
+        w.x = w.ex;
+        w.y = w.ey;
         break;
       }
       case 'b': {
-        const double angle = heading / 180.0 * kPiApprox;
-        x = std::cos(angle) * kStepLength + x;
-        y = std::sin(angle) * kStepLength + y;
-        penUp = true;
+        const double angle = w.heading / 180.0 * kPiApprox;
+        w.x = std::cos(angle) * kStepLength + w.x;
+        w.y = std::sin(angle) * kStepLength + w.y;
+        w.penUp = true;
         break;
       }
       case '[':
-        if (unsaved > 0 || depth == kBranchStackSize) {
-          ++unsaved;
+        if (w.unsaved > 0 || w.depth >= w.capacity) {
+          ++w.unsaved;
         } else {
-          BranchStack[depth] = {static_cast<float>(x), static_cast<float>(y),
-                                static_cast<float>(heading)};
-          ++depth;
+          w.stack[w.depth] = {static_cast<float>(w.x), static_cast<float>(w.y),
+                              static_cast<float>(w.heading)};
+          ++w.depth;
         }
         break;
       case ']':
-        if (unsaved > 0) {
-          --unsaved;
-        } else if (depth > 0) {
-          --depth;
-          BranchState& saved = BranchStack[depth];
-          x = saved.x;
-          y = saved.y;
-          heading = HeadingFromFloat(saved.heading);
-          penUp = true;
+        if (w.unsaved > 0) {
+          --w.unsaved;
+        } else if (w.depth > 0) {
+          --w.depth;
+          BranchState& saved = w.stack[w.depth];
+          w.x = saved.x;
+          w.y = saved.y;
+          w.heading = HeadingFromFloat(saved.heading);
+          w.penUp = true;
           saved = {0, 0, 0};
         }
         break;
@@ -166,12 +189,76 @@ bool Render(int pass, DrawingSurface* surface) {
     }
     // Only the measuring pass grows the extent: the drawing pass walks the same string
     // and must keep one mapping for the whole figure.
-    if (!drawing) {
-      if (ex < extent.minX) extent.minX = ex;
-      if (ex > extent.maxX) extent.maxX = ex;
-      if (ey < extent.minY) extent.minY = ey;
-      if (ey > extent.maxY) extent.maxY = ey;
+    if (!kDrawing) {
+      if (w.ex < fit.minX) fit.minX = w.ex;
+      if (w.ex > fit.maxX) fit.maxX = w.ex;
+      if (w.ey < fit.minY) fit.minY = w.ey;
+      if (w.ey > fit.maxY) fit.maxY = w.ey;
     }
+  }
+  if (!kDrawing) walk = copy;
+  return drew;
+}
+
+}  // namespace
+
+int MapX(double wx) { return MapXIn(extent, WindowArea(), wx); }
+
+int MapY(double wy) { return MapYIn(extent, WindowArea(), wy); }
+
+bool Render(int pass, DrawingSurface* surface) {
+  const bool drawing = pass != 0;
+  if (drawing && surface == nullptr) return false;
+  // Both passes must compute every point alike, whatever ran in this thread before.
+  UseDoublePrecision();
+
+  TurtleWalk walk = StartWalk(CurrentString, CurrentLength(), FractalEntry(Settings.NumFractal),
+                              BranchStack, kBranchStackSize);
+  const MappingArea area = WindowArea();
+  if (!drawing) {
+    extent = {0, 0, 0, 0};
+    Walk<false>(walk, extent, area, nullptr);
+    return true;
+  }
+  surface->Clear();
+  while (Walk<true>(walk, extent, area, surface)) {
+    if (!surface->Pause(kSegmentPauseMs)) return false;
   }
   return true;
 }
+
+Figure::Figure() = default;
+
+Figure::~Figure() { std::free(stack_); }
+
+void Figure::Measure(const char* text, size_t length, int32_t entryIndex, const FigureArea& area) {
+  UseDoublePrecision();
+  const FractalRecord& entry = FractalEntry(entryIndex);
+  if (stack_ == nullptr)
+    stack_ = static_cast<BranchState*>(std::calloc(kBranchStackSize, sizeof(BranchState)));
+  walk_ = StartWalk(text, text != nullptr ? length : 0, entry, stack_, kBranchStackSize);
+  // Brought into the drawing area's range, as the window's sides are, so that no pixel
+  // arithmetic can overflow.
+  auto side = [](int32_t value) {
+    return value < 0 ? 0 : value > kMaxClientSide ? kMaxClientSide : value;
+  };
+  const int32_t width = side(area.width);
+  const int32_t height = side(area.height);
+  left_ = side(area.left);
+  top_ = side(area.top);
+  width_ = width;
+  height_ = height;
+  margin_ = width * kMarginPercent / 100;
+  extent_ = {0, 0, 0, 0};
+  MappingArea mapping = {left_, top_, width_, height_, margin_};
+  Walk<false>(walk_, extent_, mapping, nullptr);
+  hasSegment_ = text != nullptr && std::memchr(text, 'F', walk_.length) != nullptr;
+  walk_ = StartWalk(text, walk_.length, entry, stack_, kBranchStackSize);
+}
+
+bool Figure::DrawNextSegment(DrawingSurface& surface) {
+  MappingArea mapping = {left_, top_, width_, height_, margin_};
+  return Walk<true>(walk_, extent_, mapping, &surface);
+}
+
+int32_t Figure::Segments() const { return walk_.segments; }

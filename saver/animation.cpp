@@ -1,9 +1,12 @@
 #include "saver/animation.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "core/catalogue.h"
 #include "core/rewrite.h"
+#include "render/palette.h"
+#include "render/turtle.h"
 #include "saver/random.h"
 #include "settings/settings.h"
 
@@ -16,17 +19,18 @@ constexpr int32_t kSlideshowPalettes = 4;
 constexpr int32_t kDiscardedDraw = 100;
 constexpr uint32_t kMsPerTimeOutUnit = 100;
 
-}  // namespace
-
-uint32_t PauseAfterDrawingMs() {
+uint32_t PauseAfterMs(bool anySegment) {
   const uint32_t pause =
       Settings.TimeOut > 0 ? static_cast<uint32_t>(Settings.TimeOut) * kMsPerTimeOutUnit : 0;
   // Without an F the drawing pass only clears the window and never pauses: with no
   // pause after it either, the thread would clear the window as fast as it can.
-  if (pause < kEmptyFigurePauseMs && std::memchr(CurrentString, 'F', CurrentLength()) == nullptr) {
-    return kEmptyFigurePauseMs;
-  }
-  return pause;
+  return pause < kEmptyFigurePauseMs && !anySegment ? kEmptyFigurePauseMs : pause;
+}
+
+}  // namespace
+
+uint32_t PauseAfterDrawingMs() {
+  return PauseAfterMs(std::memchr(CurrentString, 'F', CurrentLength()) != nullptr);
 }
 
 void PrepareSlideshowDrawing(AnimationPlatform& platform) {
@@ -80,5 +84,119 @@ void RunFixedFractal(AnimationPlatform& platform) {
       ResetCurrentString();
       return;
     }
+  }
+}
+
+namespace {
+
+// The figures of one layout, made for it and dropped with it, and in the slideshow each
+// figure's copy of its string (CurrentString holds one at a time). The copies come from
+// malloc for the reason Figure's stack does.
+struct FigureSet {
+  explicit FigureSet(const FigureLayout& from) : layout(from) {}
+  ~FigureSet() { DropTexts(); }
+  FigureSet(const FigureSet&) = delete;
+  FigureSet& operator=(const FigureSet&) = delete;
+  void DropTexts() {
+    for (char*& text : texts) {
+      std::free(text);
+      text = nullptr;
+    }
+  }
+  FigureLayout layout;
+  Figure figures[kMaxMonitors];
+  char* texts[kMaxMonitors] = {};
+};
+
+// One drawing pass of every figure: each clears its own area, then every round draws the
+// next segment of each figure that has one left, and pauses once. False when a pause
+// was cut short.
+bool DrawTogether(FiguresPlatform& platform, FigureSet& set) {
+  const int count = set.layout.count;
+  bool done[kMaxMonitors] = {};
+  platform.BeginDrawing();
+  for (int i = 0; i < count; ++i) platform.Surface(i).Clear();
+  bool going = true;
+  for (bool drew = true; drew && going;) {
+    drew = false;
+    for (int i = 0; i < count; ++i) {
+      if (done[i]) continue;
+      if (set.figures[i].DrawNextSegment(platform.Surface(i)))
+        drew = true;
+      else
+        done[i] = true;
+    }
+    if (drew) going = platform.Pause(kSegmentPauseMs);
+  }
+  platform.EndDrawing();
+  return going;
+}
+
+bool AnySegment(const FigureSet& set) {
+  for (int i = 0; i < set.layout.count; ++i)
+    if (set.figures[i].HasSegment()) return true;
+  return false;
+}
+
+// One slideshow cycle on every figure; false when it was cut short.
+bool RunSlideshowFiguresCycle(FiguresPlatform& platform, FigureSet& set) {
+  set.DropTexts();
+  RandomValue(0);
+  RandomValue(kDiscardedDraw);
+  for (int i = 0; i < set.layout.count; ++i) {
+    Settings.NumFractal = RandomValue(kSlideshowEntries);
+    Settings.LineWidth = RandomValue(kSlideshowWidths) + 1;
+    ApplyPalette(RandomValue(kSlideshowPalettes));
+    platform.MakePens(i, Settings.LineWidth, set.layout.areas[i].dpi);
+    ResetCurrentString();
+    const int32_t steps = FractalEntry(Settings.NumFractal).slideIter;
+    for (int32_t step = 0; step < steps; ++step) Rewrite();
+    // Without memory for the copy the figure has no symbols and draws nothing.
+    const size_t length = CurrentLength();
+    set.texts[i] = static_cast<char*>(std::malloc(length + 1));
+    if (set.texts[i] != nullptr) std::memcpy(set.texts[i], CurrentString, length + 1);
+    set.figures[i].Measure(set.texts[i], set.texts[i] != nullptr ? length : 0, Settings.NumFractal,
+                           set.layout.areas[i]);
+  }
+  const bool going = DrawTogether(platform, set) && platform.Wait(PauseAfterMs(AnySegment(set)));
+  ResetCurrentString();
+  return going;
+}
+
+}  // namespace
+
+void RunSlideshowFigures(FiguresPlatform& platform) {
+  for (;;) {
+    FigureSet set(platform.StartLayout());
+    while (RunSlideshowFiguresCycle(platform, set)) {
+    }
+    if (platform.Stopped()) return;
+  }
+}
+
+void RunFixedFigures(FiguresPlatform& platform) {
+  SetStartAngle(Settings.NumFractal, Settings.Angle);
+  for (;;) {
+    FigureSet set(platform.StartLayout());
+    for (int i = 0; i < set.layout.count; ++i)
+      platform.MakePens(i, Settings.LineWidth, set.layout.areas[i].dpi);
+    bool going = true;
+    while (going) {
+      if (Settings.iterFrom > Settings.iterTo) {
+        going = platform.Wait(kIdleWaitMs);
+        continue;
+      }
+      for (int32_t i = 0; i < Settings.iterFrom; ++i) Rewrite();
+      for (int64_t g = Settings.iterFrom; g <= Settings.iterTo && going; ++g) {
+        Rewrite();
+        // Every figure walks the one CurrentString, which stays as it is until all are done.
+        for (int i = 0; i < set.layout.count; ++i)
+          set.figures[i].Measure(CurrentString, CurrentLength(), Settings.NumFractal,
+                                 set.layout.areas[i]);
+        going = DrawTogether(platform, set) && platform.Wait(PauseAfterMs(AnySegment(set)));
+      }
+      ResetCurrentString();
+    }
+    if (platform.Stopped()) return;
   }
 }

@@ -6,6 +6,10 @@
 
 #include <cstdint>
 
+#include "render/monitor_layout.h"
+
+class DrawingSurface;
+
 // What the loops need from the platform. Every call that can wait returns false once
 // the drawing has been asked to stop; the loops then return at once.
 class AnimationPlatform {
@@ -54,3 +58,35 @@ class FixedFractalCursor {
 // The two loops. They return only when the platform reports a stop.
 void RunSlideshow(AnimationPlatform& platform);
 void RunFixedFractal(AnimationPlatform& platform);
+
+// What the loops with a figure per drawing area need from the platform. The areas come
+// from the monitors, and the figures are drawn together from one thread: a segment of
+// each, then one pause for all of them.
+class FiguresPlatform {
+ public:
+  virtual ~FiguresPlatform() = default;
+  // Reads the monitors (again, after a change), clears the window for them and returns
+  // the figures' areas.
+  virtual FigureLayout StartLayout() = 0;
+  // Pens for figure `index` in the ten colors as they are now, `width` pixels at 96 DPI
+  // drawn at `dpi`; earlier pens of that figure are deleted.
+  virtual void MakePens(int index, int32_t width, int32_t dpi) = 0;
+  // The surface figure `index` draws on (its own pens and area) during a drawing pass.
+  virtual DrawingSurface& Surface(int index) = 0;
+  // Around each drawing pass of all figures.
+  virtual void BeginDrawing() = 0;
+  virtual void EndDrawing() = 0;
+  // The pause after each round of segments, and the pause after a drawing. Both return
+  // false when the drawing must stop or the monitors changed; Stopped tells which.
+  virtual bool Pause(int milliseconds) = 0;
+  virtual bool Wait(uint32_t milliseconds) = 0;
+  virtual bool Stopped() = 0;
+};
+
+// The slideshow and the fixed fractal with a figure in each area of the layout. In the
+// fixed mode every area shows the same generation; in the slideshow every area gets its
+// own entry, width and palette, picked in area order after one reseed, so that a single
+// area sees the picks the one-figure slideshow makes. A change of monitors starts the
+// figures again in the new layout. They return only when the platform reports a stop.
+void RunSlideshowFigures(FiguresPlatform& platform);
+void RunFixedFigures(FiguresPlatform& platform);

@@ -1,11 +1,16 @@
 #include "saver/drawing_thread_win.h"
 
+#include <optional>
+
 #include "core/float_precision.h"
+#include "host/saver_host_win.h"
 #include "render/gdi_surface_win.h"
+#include "render/monitor_layout.h"
 #include "render/palette.h"
 #include "render/pens_win.h"
 #include "render/turtle.h"
 #include "saver/animation.h"
+#include "saver/monitors_win.h"
 #include "saver/random.h"
 #include "saver/saver_window_win.h"
 #include "settings/settings.h"
@@ -25,6 +30,8 @@ constexpr DWORD kFirstPaintWaitMs = 1000;
 HANDLE drawingThread = nullptr;
 HANDLE stopEvent = nullptr;
 HANDLE paintedEvent = nullptr;
+// Set by the window's thread when the monitors change; taken by the drawing thread.
+HANDLE layoutEvent = nullptr;
 
 uint32_t SystemTicks() { return GetTickCount(); }
 
@@ -93,17 +100,155 @@ class WindowAnimation : public AnimationPlatform {
   SegmentPause segmentPause_;  // one high-resolution timer for the thread's life
 };
 
-}  // namespace
+// One figure's view of the drawing pass's one device context: its own pens and area.
+// The figures take turns on the context, so its current position may be another
+// figure's: a line starts from this figure's own last point then (two LineTo calls are
+// two separate lines either way, so the pixels are the same).
+class FigureSurface : public DrawingSurface {
+ public:
+  FigureSurface(GdiSurface& gdi, const HPEN* pens, const RECT& area, HBRUSH background,
+                const FigureSurface** lastUser)
+      : gdi_(gdi), pens_(pens), area_(area), background_(background), lastUser_(lastUser) {}
+  void Clear() override { gdi_.FillArea(area_, background_); }
+  void MoveTo(int x, int y) override {
+    gdi_.MoveTo(x, y);
+    Moved(x, y);
+  }
+  void SelectPen(int pen) override {
+    if (pen >= 0 && pen < kPaletteSize) gdi_.SelectPenHandle(pens_[pen]);
+  }
+  void LineTo(int x, int y) override {
+    if (*lastUser_ != this) gdi_.MoveTo(lastX_, lastY_);
+    gdi_.LineTo(x, y);
+    Moved(x, y);
+  }
+  bool Pause(int) override { return true; }  // the figures pause together
 
-DWORD WINAPI DrawingThread(LPVOID parameter) {
-  const HWND window = static_cast<HWND>(parameter);
-  randomTickSource = SystemTicks;
+ private:
+  void Moved(int x, int y) {
+    lastX_ = x;
+    lastY_ = y;
+    *lastUser_ = this;
+  }
+  GdiSurface& gdi_;
+  const HPEN* pens_;
+  RECT area_;
+  HBRUSH background_;
+  const FigureSurface** lastUser_;
+  int lastX_ = 0, lastY_ = 0;
+};
 
-  if (paintedEvent != nullptr) {
-    const HANDLE events[2] = {stopEvent, paintedEvent};
-    if (WaitForMultipleObjects(2, events, FALSE, kFirstPaintWaitMs) == WAIT_OBJECT_0) return 0;
+// A figure on each monitor, or on the primary alone, in the one saver window. The pens of
+// every figure are this thread's own, made and deleted here.
+class WindowFigures : public FiguresPlatform {
+ public:
+  explicit WindowFigures(HWND window)
+      : window_(window),
+        segmentPause_(stopEvent, FindPreciseTimerFunctions()),
+        lastShown_(GetTickCount()) {}
+  ~WindowFigures() override {
+    EndDrawing();
+    for (auto& set : pens_) DeletePenSet(set);
+  }
+  WindowFigures(const WindowFigures&) = delete;
+  WindowFigures& operator=(const WindowFigures&) = delete;
+
+  FigureLayout StartLayout() override {
+    const DesktopMonitors desktop = FindMonitors(window_);
+    const FigureLayout layout = LayOutFigures(Settings.Monitors, desktop.monitors, desktop.count,
+                                              desktop.window, desktop.windowDpi);
+    for (int i = 0; i < layout.count; ++i) {
+      const FigureArea& a = layout.areas[i];
+      areas_[i] = {a.left, a.top, a.left + a.width, a.top + a.height};
+    }
+    count_ = layout.count;
+    // The whole window in the background colour, as the one figure has it; the primary's
+    // alone when the others are to stay black.
+    const HDC dc = GetDrawingDC(window_);
+    if (dc != nullptr) {
+      RECT client = {0, 0, 0, 0};
+      GetClientRect(window_, &client);
+      const bool primaryOnly = Settings.Monitors == kPrimaryOnly;
+      FillRect(dc, &client,
+               primaryOnly ? static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)) : backgroundBrush);
+      if (primaryOnly) FillRect(dc, &areas_[0], backgroundBrush);
+      ReleaseDC(window_, dc);
+    }
+    ShowDrawing();
+    return layout;
   }
 
+  void MakePens(int index, int32_t width, int32_t dpi) override {
+    if (index < 0 || index >= kMaxMonitors) return;
+    DeletePenSet(pens_[index]);
+    CreatePenSet(pens_[index], ScaledLineWidth(width, dpi));
+  }
+
+  DrawingSurface& Surface(int index) override {
+    if (index < 0 || index >= count_ || !surfaces_[index]) return nowhere_;
+    return *surfaces_[index];
+  }
+
+  void BeginDrawing() override {
+    gdi_.emplace(window_, backgroundBrush, &segmentPause_);
+    lastUser_ = nullptr;
+    for (int i = 0; i < count_; ++i)
+      surfaces_[i].emplace(*gdi_, pens_[i], areas_[i], backgroundBrush, &lastUser_);
+  }
+
+  void EndDrawing() override {
+    for (auto& surface : surfaces_) surface.reset();
+    if (!gdi_) return;
+    gdi_.reset();
+    ShowDrawing();
+  }
+
+  bool Pause(int milliseconds) override {
+    const DWORD now = GetTickCount();
+    if (now - lastShown_ >= kShowIntervalMs) {
+      ShowDrawing();
+      lastShown_ = now;
+    }
+    return segmentPause_.Wait(static_cast<DWORD>(milliseconds)) && !LayoutChanged();
+  }
+
+  bool Wait(uint32_t milliseconds) override {
+    if (layoutEvent == nullptr) return WaitForSingleObject(stopEvent, milliseconds) == WAIT_TIMEOUT;
+    const HANDLE events[2] = {stopEvent, layoutEvent};
+    return WaitForMultipleObjects(2, events, FALSE, milliseconds) == WAIT_TIMEOUT;
+  }
+
+  bool Stopped() override { return WaitForSingleObject(stopEvent, 0) != WAIT_TIMEOUT; }
+
+ private:
+  // Takes a change of monitors that arrived during a drawing.
+  static bool LayoutChanged() {
+    return layoutEvent != nullptr && WaitForSingleObject(layoutEvent, 0) == WAIT_OBJECT_0;
+  }
+
+  // Where a figure index outside the layout draws: nowhere.
+  class Nowhere : public DrawingSurface {
+   public:
+    void Clear() override {}
+    void MoveTo(int, int) override {}
+    void SelectPen(int) override {}
+    void LineTo(int, int) override {}
+    bool Pause(int) override { return true; }
+  };
+
+  HWND window_;
+  SegmentPause segmentPause_;  // one high-resolution timer for all figures
+  DWORD lastShown_;
+  int count_ = 0;
+  RECT areas_[kMaxMonitors] = {};
+  HPEN pens_[kMaxMonitors][kPaletteSize] = {};
+  std::optional<GdiSurface> gdi_;
+  std::optional<FigureSurface> surfaces_[kMaxMonitors];
+  const FigureSurface* lastUser_ = nullptr;
+  Nowhere nowhere_;
+};
+
+void RunOneFigure(HWND window) {
   RECT client = {0, 0, 0, 0};
   GetClientRect(window, &client);
   SetDrawingArea(client.right, client.bottom);
@@ -121,6 +266,34 @@ DWORD WINAPI DrawingThread(LPVOID parameter) {
   } else {
     RunFixedFractal(animation);
   }
+}
+
+void RunFigures(HWND window) {
+  WindowFigures figures(window);
+  if (Settings.DefaultMode != 0) {
+    RunSlideshowFigures(figures);
+  } else {
+    RunFixedFigures(figures);
+  }
+}
+
+}  // namespace
+
+DWORD WINAPI DrawingThread(LPVOID parameter) {
+  const HWND window = static_cast<HWND>(parameter);
+  randomTickSource = SystemTicks;
+
+  if (paintedEvent != nullptr) {
+    const HANDLE events[2] = {stopEvent, paintedEvent};
+    if (WaitForMultipleObjects(2, events, FALSE, kFirstPaintWaitMs) == WAIT_OBJECT_0) return 0;
+  }
+
+  // The preview is one small window: one figure, whatever the monitors.
+  if (previewMode || Settings.Monitors == kOneFigureAcross) {
+    RunOneFigure(window);
+  } else {
+    RunFigures(window);
+  }
   return 0;
 }
 
@@ -132,8 +305,14 @@ bool StartDrawingThread(HWND window) {
   ResetEvent(stopEvent);
   if (paintedEvent == nullptr) paintedEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (paintedEvent != nullptr) ResetEvent(paintedEvent);
+  if (layoutEvent == nullptr) layoutEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (layoutEvent != nullptr) ResetEvent(layoutEvent);
   drawingThread = CreateThread(nullptr, 0, DrawingThread, window, 0, nullptr);
   return drawingThread != nullptr;
+}
+
+void NoteMonitorsChanged() {
+  if (layoutEvent != nullptr) SetEvent(layoutEvent);
 }
 
 void NoteWindowPainted() {

@@ -19,5 +19,10 @@ bool StopDrawingThread(DWORD timeoutMs);
 // of the first figure. Called by the window's thread after each WM_PAINT.
 void NoteWindowPainted();
 
+// Tells the thread that monitors were added, removed or re-arranged: with a figure per
+// monitor or on the primary alone, it lays the figures out again and starts them afresh.
+// Called by the window's thread.
+void NoteMonitorsChanged();
+
 // The thread's entry; `window` is the saver window.
 DWORD WINAPI DrawingThread(LPVOID window);

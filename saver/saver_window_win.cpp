@@ -3,6 +3,7 @@
 #include "host/saver_host_win.h"
 #include "render/pens_win.h"
 #include "saver/drawing_thread_win.h"
+#include "saver/monitors_win.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
 
@@ -12,6 +13,8 @@ namespace {
 
 void OnCreate(HWND window) {
   LoadSettings();
+  // Widths as chosen at 96 DPI; the figures of several monitors make pens of their own.
+  penDpi = WindowDpi(window);
   CreatePens();
   backgroundBrush = CreateSolidBrush(Settings.Background);
   StartDrawingThread(window);
@@ -25,6 +28,21 @@ void OnEraseBackground(HWND window) {
   RECT client;
   if (GetClientRect(window, &client)) FillRect(dc, &client, backgroundBrush);
   ReleaseDC(window, dc);
+}
+
+// Monitors added, removed or re-arranged: the window covers the new virtual screen, and
+// the figures of each monitor or of the primary are laid out again. The one figure
+// across all monitors keeps the window and the figure it has.
+void OnDisplayChange(HWND window) {
+  if (previewMode || Settings.Monitors == kOneFigureAcross) return;
+  RECT area = {0, 0, 0, 0};
+  const HDC screen = GetDC(nullptr);
+  if (screen == nullptr) return;
+  GetClipBox(screen, &area);
+  ReleaseDC(nullptr, screen);
+  SetWindowPos(window, HWND_TOPMOST, area.left, area.top, area.right - area.left,
+               area.bottom - area.top, SWP_NOACTIVATE);
+  NoteMonitorsChanged();
 }
 
 void OnDestroy() {
@@ -53,6 +71,9 @@ LRESULT SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       NoteWindowPainted();
       return result;
     }
+    case WM_DISPLAYCHANGE:
+      OnDisplayChange(window);
+      break;
     case WM_DESTROY:
       OnDestroy();
       break;

@@ -11,7 +11,7 @@ uint32_t (&colors)[10] = Settings.colors;
 const char* const kSettingsValueNames[kSettingsValueCount] = {
     "NumFractal", "DefaultMode", "CurPalette", "TimeOut", "LineWidth", "iterFrom", "iterTo",
     "Angle",      "Background",  "Color0",     "Color1",  "Color2",    "Color3",   "Color4",
-    "Color5",     "Color6",      "Color7",     "Color8",  "Color9",
+    "Color5",     "Color6",      "Color7",     "Color8",  "Color9",    "Monitors",
 };
 
 namespace {
@@ -45,8 +45,10 @@ const void* FieldAddress(const SettingsRecord& record, int index) {
       return &record.Angle;
     case 8:
       return &record.Background;
+    case 19:
+      return &record.Monitors;
     default:
-      if (index >= 9 && index < kSettingsValueCount) return &record.colors[index - 9];
+      if (index >= 9 && index < 19) return &record.colors[index - 9];
       return nullptr;
   }
 }
@@ -82,6 +84,7 @@ void SetDefaultSettings() {
   Settings.iterTo = FractalEntry(Settings.NumFractal).maxIter - 1;
   // Not the entry's own start heading: the fixed mode draws the first-run fractal from 0.
   Settings.Angle = 0;
+  Settings.Monitors = kOneFigureAcross;
 }
 
 void SanitizeSettings() {
@@ -100,6 +103,9 @@ void SanitizeSettings() {
   }
   Settings.Background &= kColorRgbMask;
   for (uint32_t& color : Settings.colors) color &= kColorRgbMask;
+  // Not clamped: a layout is a choice, and the nearest one is no better than the default.
+  if (Settings.Monitors < 0 || Settings.Monitors >= kMonitorLayoutCount)
+    Settings.Monitors = kOneFigureAcross;
 }
 
 void ResetSettings() { Settings = SettingsRecord{}; }

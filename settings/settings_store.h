@@ -33,6 +33,6 @@ class SettingsStore {
 // what it holds.
 void LoadSettingsFrom(SettingsStore& store);
 
-// Writes the nineteen values of Settings into the store's key if the key exists; a
+// Writes the twenty values of Settings into the store's key if the key exists; a
 // missing key is neither created nor written.
 void SaveSettingsTo(SettingsStore& store);

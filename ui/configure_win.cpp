@@ -114,6 +114,7 @@ BOOL OnInitDialog(HWND dialog) {
   for (const FractalRecord& entry : FractalCatalogue)
     AddItem(dialog, IDC_FRACTAL_LIST, entry.title);
   for (const char* name : paletteNames) AddItem(dialog, IDC_PALETTE_LIST, name);
+  for (const char* name : kMonitorLayoutNames) AddItem(dialog, IDC_MONITORS_LIST, name);
 
   LoadSettings();
   // The store already keeps what it loads in range; the lists and the catalogue are only
@@ -131,6 +132,7 @@ BOOL OnInitDialog(HWND dialog) {
   Select(dialog, IDC_PALETTE_LIST, Settings.CurPalette);
   Select(dialog, IDC_ITER_FROM, Settings.iterFrom);
   Select(dialog, IDC_ITER_TO, Settings.iterTo);
+  Select(dialog, IDC_MONITORS_LIST, Settings.Monitors);
 
   const bool slideshow = Settings.DefaultMode != 0;
   CheckDlgButton(dialog, IDC_SLIDESHOW, slideshow ? BST_CHECKED : BST_UNCHECKED);
@@ -214,6 +216,11 @@ void OnPaletteChosen(HWND dialog) {
   ApplyPalette(index, dialog);
 }
 
+void OnMonitorsChosen(HWND dialog) {
+  const int32_t index = Selection(dialog, IDC_MONITORS_LIST);
+  if (index >= 0 && index < kMonitorLayoutCount) Settings.Monitors = index;
+}
+
 void OnSlideshowClicked(HWND dialog) {
   switch (IsDlgButtonChecked(dialog, IDC_SLIDESHOW)) {
     case BST_CHECKED:
@@ -279,6 +286,9 @@ void OnCommand(HWND dialog, int id, WORD notification) {
       return;
     case IDC_PALETTE_LIST:
       if (notification == CBN_SELCHANGE) OnPaletteChosen(dialog);
+      return;
+    case IDC_MONITORS_LIST:
+      if (notification == CBN_SELCHANGE) OnMonitorsChosen(dialog);
       return;
     case IDC_SLIDESHOW:
       OnSlideshowClicked(dialog);

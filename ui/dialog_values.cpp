@@ -47,4 +47,12 @@ void ClampForDialog(SettingsRecord& settings) {
   settings.LineWidth = Clamp(settings.LineWidth, kMinLineWidth, kMaxLineWidth);
   settings.Angle = Clamp(settings.Angle, 0, kMaxAngleDegrees);
   settings.CurPalette = Clamp(settings.CurPalette, 0, kPaletteCount - 1);
+  if (settings.Monitors < 0 || settings.Monitors >= kMonitorLayoutCount)
+    settings.Monitors = kOneFigureAcross;
 }
+
+const char* const kMonitorLayoutNames[kMonitorLayoutCount] = {
+    "One figure across all",
+    "A figure on each",
+    "Primary monitor only",
+};

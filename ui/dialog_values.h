@@ -35,5 +35,9 @@ IterationRange RangeAfterToChoice(int32_t from, int32_t to);
 
 // Brings every value the dialog shows into the range its controls offer: NumFractal into
 // the catalogue, the iteration range into that entry's generations, TimeOut 0 .. 50,
-// LineWidth 1 .. 5, Angle 0 .. 360, CurPalette 0 .. 4. Values already in range are kept.
+// LineWidth 1 .. 5, Angle 0 .. 360, CurPalette 0 .. 4, Monitors one of the layouts (else
+// the first). Values already in range are kept.
 void ClampForDialog(SettingsRecord& settings);
+
+// The monitor list's items, in MonitorLayout order: list position = layout.
+extern const char* const kMonitorLayoutNames[kMonitorLayoutCount];

@@ -37,7 +37,8 @@ def patience(seconds):
 SETTINGS_PATH = r"Software\Veltrona\Lumerin"
 SETTINGS_KEY = "HKEY_CURRENT_USER\\" + SETTINGS_PATH
 VALUE_NAMES = ["NumFractal", "DefaultMode", "CurPalette", "TimeOut", "LineWidth",
-               "iterFrom", "iterTo", "Angle", "Background"] + [f"Color{i}" for i in range(10)]
+               "iterFrom", "iterTo", "Angle", "Background"] + [f"Color{i}" for i in range(10)] + [
+               "Monitors"]
 
 
 def driver(name):
@@ -93,6 +94,37 @@ class Display:
                 self.process.wait()
 
 
+class Monitors(Display):
+    """Several monitors as Wine 8 sees them: a nested X server (Xephyr) with one screen per
+    head, joined by Xinerama, and without RandR, which Wine would read instead (and find one
+    monitor); it runs in a window of a private Xvfb. `heads` are "WxH" sizes, laid out side
+    by side from the left. A screenshot covers the heads' bounding box; where no head lies
+    its pixels are undefined."""
+
+    def __init__(self, heads):
+        self.host = Display(f"{sum(int(h.split('x')[0]) for h in heads)}x"
+                            f"{max(int(h.split('x')[1]) for h in heads)}x24")
+        read_fd, write_fd = os.pipe()
+        screens = [arg for head in heads for arg in ("-screen", f"{head}x24")]
+        self.process = subprocess.Popen(
+            ["Xephyr", "-displayfd", str(write_fd), "+xinerama", "-extension", "RANDR", "-br",
+             "-nolisten", "tcp", "-noreset", *screens],
+            pass_fds=(write_fd,), env={**os.environ, **self.host.env()},
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        os.close(write_fd)
+        with os.fdopen(read_fd) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            self.host.close()
+            raise RuntimeError("Xephyr did not start")
+        self.name = f":{number}"
+
+    def close(self):
+        super().close()
+        self.host.close()
+
+
 class Wine:
     """A private copy of the build tree's prepared prefix (or of `template`), on the given
     display, whose programs `loader` starts (WINE unless given)."""
@@ -121,11 +153,28 @@ class Wine:
         link.write_text(self.server_root.name)
         link.chmod(0o400)
         self.processes = []
-        # One server for the prefix's whole life: no program ever starts one, nor meets
-        # one that is ending because the programs before it have ended.
+        self.start_server()
+
+    def start_server(self):
+        """One server for the prefix's whole life (or until stop_server): no program ever
+        starts one, nor meets one that is ending because the programs before it ended."""
         subprocess.run(["wineserver", "-p"], env=self.env(), stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True,
                        timeout=patience(60))
+
+    def stop_server(self):
+        """Ends the prefix's server and every program of the prefix, and waits for them."""
+        subprocess.run(["wineserver", "-k"], env=self.env(), capture_output=True)
+        subprocess.run(["wineserver", "-w"], env=self.env(), capture_output=True, timeout=30)
+        if not wait_for(lambda: not self.running(""), 30):
+            for pid in self.running(""):
+                os.kill(pid, signal.SIGKILL)
+
+    def restart_server(self):
+        """A new server, which reads the prefix's settings afresh (Wine's display driver
+        reads its own only when the server starts)."""
+        self.stop_server()
+        self.start_server()
 
     def env(self, extra=None):
         env = {**os.environ, "WINEPREFIX": str(self.prefix),
@@ -242,12 +291,8 @@ class Wine:
             if process.poll() is None:
                 os.killpg(process.pid, signal.SIGKILL)
                 process.wait()
-        subprocess.run(["wineserver", "-k"], env=self.env(), capture_output=True)
-        subprocess.run(["wineserver", "-w"], env=self.env(), capture_output=True, timeout=30)
         # Nothing of the prefix may outlive it, the server least of all.
-        if not wait_for(lambda: not self.running(""), 30):
-            for pid in self.running(""):
-                os.kill(pid, signal.SIGKILL)
+        self.stop_server()
         shutil.rmtree(self.root, ignore_errors=True)
         shutil.rmtree(self.server_root, ignore_errors=True)
 

@@ -98,6 +98,24 @@ def pixel(image, x, y):
     return pixel_colour(image, x, y)
 
 
+def segment_misses(image, segments, seen=lambda x, y: True):
+    """Sample points along each segment (ends left out, where segments meet) that have
+    no pixel of the segment's pen colour within one pixel; only points for which
+    `seen(x, y)` holds are looked at."""
+    misses = []
+    for (x0, y0), (x1, y1), pen in segments:
+        colour = DISTINCT_COLOURS[pen]
+        for i in range(2, 19):
+            t = i / 20
+            x, y = round(x0 + t * (x1 - x0)), round(y0 + t * (y1 - y0))
+            if not seen(x, y):
+                continue
+            near = {pixel(image, x + dx, y + dy) for dx in (-1, 0, 1) for dy in (-1, 0, 1)}
+            if colour not in near:
+                misses.append((pen, x, y, sorted(near)))
+    return misses
+
+
 # Two kinds of run for starting and closing at random moments.
 START_STOP_MODES = {
     # "Peano curve" generation 2: 81 segments (about 0.4 s), then a 0.3 s pause.

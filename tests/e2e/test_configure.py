@@ -6,7 +6,8 @@ import pytest
 
 from dialogs import (BUILD, ABOUT, ANGLE, ANGLE_TEXT, BACKGROUND, CANCEL, FIXED_FRACTAL_GROUP,
                      FRACTAL, FROM, HELP, OK, PALETTE, PAUSE, PAUSE_TEXT, SLIDESHOW, SWATCHES,
-                     TB_THUMBTRACK, TO, VK_ESCAPE, WEBSITE, WIDTH, WIDTH_TEXT, ConfigureMode,
+                     TB_THUMBTRACK, TO, VK_ESCAPE, WEBSITE, WIDTH, WIDTH_TEXT, MONITORS,
+                     ConfigureMode,
                      about_title, enabled, numbers, text, title, web_address)
 from harness import SCR, SETTINGS_KEY, driver, find_windows, pixel_colour, wait_for
 
@@ -16,7 +17,7 @@ pytestmark = pytest.mark.skipif(not SCR.is_file(), reason="Lumerin.scr is not bu
 # Every value in range and none at its default; colours unlike any built-in palette.
 STORED = {"NumFractal": 4, "DefaultMode": 0, "CurPalette": 2, "TimeOut": 37, "LineWidth": 3,
           "iterFrom": 2, "iterTo": 9, "Angle": 275, "Background": 0x336699,
-          **{f"Color{i}": 0x102030 + 0x0A0B0C * i for i in range(10)}}
+          **{f"Color{i}": 0x102030 + 0x0A0B0C * i for i in range(10)}, "Monitors": 2}
 
 # Built-in palette 3, "White gradient", colour 0 first.
 WHITE_GRADIENT = [0x646464, 0x737373, 0x828282, 0x919191, 0xA0A0A0, 0xB9B9B9, 0xC8C8C8,
@@ -51,6 +52,9 @@ def test_dialog_shows_the_stored_settings_and_follows_the_user(wine):
     assert (text(state, PAUSE_TEXT), text(state, WIDTH_TEXT), text(state, ANGLE_TEXT)) == \
         ("3.7", "3", "275")
     assert state["tracks"] == {str(PAUSE): 37, str(WIDTH): 3, str(ANGLE): 275}
+    assert state["lists"][str(MONITORS)] == {
+        "selection": 2,
+        "items": ["One figure across all", "A figure on each", "Primary monitor only"]}
 
     # Entry 2 offers four generations and starts at 90 degrees.
     state = dialog.state("select", FRACTAL, 2)
@@ -104,12 +108,12 @@ def test_loading_a_palette_repaints_the_ten_swatches_and_not_the_background(wine
     display.screenshot().save(wine.root / "palette.png")
 
 
-def test_ok_saves_all_nineteen_values_as_shown(wine):
+def test_ok_saves_all_twenty_values_as_shown(wine):
     wine.set_settings(STORED)
     dialog = ConfigureMode(wine)
     dialog.drive("select", FRACTAL, 2, "select", FROM, 1,
                  "slide", PAUSE, 15, TB_THUMBTRACK, "slide", WIDTH, 5, 7,
-                 "select", PALETTE, 3, "press", SLIDESHOW)
+                 "select", PALETTE, 3, "press", SLIDESHOW, "select", MONITORS, 1)
     # Ticking the box greys the group; its values are saved all the same.
     state = dialog.state()
     assert state["slideshow"] == 1 and not enabled(state)[FRACTAL]
@@ -117,7 +121,7 @@ def test_ok_saves_all_nineteen_values_as_shown(wine):
     assert dialog.finish() == 0
     assert wine.settings() == {
         **STORED, "NumFractal": 2, "DefaultMode": 1, "CurPalette": 3, "TimeOut": 15,
-        "LineWidth": 5, "iterFrom": 1, "iterTo": 3, "Angle": 90,
+        "LineWidth": 5, "iterFrom": 1, "iterTo": 3, "Angle": 90, "Monitors": 1,
         **{f"Color{i}": WHITE_GRADIENT[i] for i in range(10)}}
 
 
@@ -130,7 +134,7 @@ def test_leaving_without_ok_keeps_the_registry_byte_for_byte(wine, how):
     before = wine.query(SETTINGS_KEY)
     dialog = ConfigureMode(wine)
     dialog.drive("select", FRACTAL, 7, "slide", ANGLE, 33, TB_THUMBTRACK,
-                 "select", PALETTE, 0, "press", SLIDESHOW, *how)
+                 "select", PALETTE, 0, "press", SLIDESHOW, "select", MONITORS, 0, *how)
     assert dialog.finish() == 0
     assert wine.query(SETTINGS_KEY) == before
 

@@ -7,8 +7,8 @@ import pytest
 
 from harness import driver, find_windows, wait_for
 from saver_run import (BACKGROUND, DISTINCT_COLOURS, FULL_SCREEN_TITLE, close_with_key,
-                       colours_in, fixed_settings, pixel, start_full_screen,
-                       still_running_after)
+                       colours_in, fixed_settings, pixel, segment_misses,
+                       start_full_screen, still_running_after)
 
 # (entry, Angle, segments as (start, end, pen)) on an 800 x 600 screen: margin 48.
 FIGURES = {
@@ -22,21 +22,6 @@ FIGURES = {
     "snowflake": (14, 10, [((401, 301), end, pen) for pen, end in enumerate(
         [(752, 254), (523, 48), (171, 95), (48, 347), (278, 552), (630, 506)], start=1)]),
 }
-
-
-def segment_misses(image, segments):
-    """Sample points along each segment (ends left out, where segments meet) that have
-    no pixel of the segment's pen colour within one pixel."""
-    misses = []
-    for (x0, y0), (x1, y1), pen in segments:
-        colour = DISTINCT_COLOURS[pen]
-        for i in range(2, 19):
-            t = i / 20
-            x, y = round(x0 + t * (x1 - x0)), round(y0 + t * (y1 - y0))
-            near = {pixel(image, x + dx, y + dy) for dx in (-1, 0, 1) for dy in (-1, 0, 1)}
-            if colour not in near:
-                misses.append((pen, x, y, sorted(near)))
-    return misses
 
 
 def distance_to_segment(px, py, segment):

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
@@ -9,6 +11,8 @@
 
 #include "core/catalogue.h"
 #include "core/rewrite.h"
+#include "render/palette.h"
+#include "render/turtle.h"
 #include "saver/random.h"
 #include "settings/settings.h"
 
@@ -300,3 +304,208 @@ TEST_F(Animation, AFigureWithoutSegmentsIsNeverRedrawnWithoutAPause) {
 }
 
 }  // namespace
+
+// Every operation of a drawing pass as text, the way a window would receive it.
+class OpsSurface : public DrawingSurface {
+ public:
+  void Clear() override { ops.push_back("clear"); }
+  void MoveTo(int x, int y) override { Point("move", x, y); }
+  void SelectPen(int pen) override { ops.push_back("pen " + std::to_string(pen)); }
+  void LineTo(int x, int y) override { Point("line", x, y); }
+  bool Pause(int) override { return true; }
+
+  std::vector<std::string> ops;
+  std::vector<std::pair<int, int>> points;
+
+ private:
+  void Point(const char* what, int x, int y) {
+    ops.push_back(std::string(what) + " " + std::to_string(x) + " " + std::to_string(y));
+    points.push_back({x, y});
+  }
+};
+
+// The one-figure loops drawing for real onto a recording surface.
+class RenderingPlatform : public RecordingPlatform {
+ public:
+  explicit RenderingPlatform(int drawings) : RecordingPlatform(drawings) {}
+  bool Draw() override {
+    Render(0, nullptr);
+    Render(1, &surface);
+    return RecordingPlatform::Draw();
+  }
+  OpsSurface surface;
+};
+
+// A layout's figures drawn onto one recording surface each; stops after a number of
+// drawings (waits), and can report a change of monitors from one of the pauses.
+class FiguresRecorder : public FiguresPlatform {
+ public:
+  struct Pens {
+    int index;
+    int32_t width, dpi;
+    uint32_t colour0;
+    int32_t entry;
+  };
+
+  FiguresRecorder(const FigureLayout& layout, int drawings) : layout_(layout), left_(drawings) {}
+
+  FigureLayout StartLayout() override {
+    ++layouts;
+    for (OpsSurface& s : surfaces) s = OpsSurface{};
+    return layout_;
+  }
+  void MakePens(int index, int32_t width, int32_t dpi) override {
+    pens.push_back({index, width, dpi, colors[0], Settings.NumFractal});
+  }
+  DrawingSurface& Surface(int index) override { return surfaces[index]; }
+  void BeginDrawing() override { ++drawingPasses; }
+  void EndDrawing() override {}
+  bool Pause(int milliseconds) override {
+    EXPECT_EQ(milliseconds, 5);
+    if (++pauses == changeAtPause) return false;
+    return true;
+  }
+  bool Wait(uint32_t) override { return --left_ > 0; }
+  bool Stopped() override { return left_ <= 0; }
+
+  OpsSurface surfaces[kMaxMonitors];
+  std::vector<Pens> pens;
+  int layouts = 0, drawingPasses = 0, pauses = 0;
+  int changeAtPause = -1;
+
+ private:
+  FigureLayout layout_;
+  int left_;
+};
+
+FigureLayout OneArea(int32_t left, int32_t top, int32_t width, int32_t height, int32_t dpi = 96) {
+  FigureLayout layout = {};
+  layout.count = 1;
+  layout.areas[0] = {left, top, width, height, dpi};
+  return layout;
+}
+
+TEST_F(Animation, OneFigureOverTheWholeWindowDrawsWhatTheOneFigureLoopsDraw) {
+  SetDrawingArea(800, 600);
+  for (int32_t slideshow : {0, 1}) {
+    SCOPED_TRACE(slideshow);
+    SetUp();
+    SetDrawingArea(800, 600);
+    Settings = {4, slideshow, 1, 0, 2, 3, 6, 45, 0, {}, 1};
+    ApplyPalette(1);
+    tickStep = 7919;
+    RenderingPlatform one(6);
+    if (slideshow) {
+      RunSlideshow(one);
+    } else {
+      RunFixedFractal(one);
+    }
+
+    SetUp();
+    Settings = {4, slideshow, 1, 0, 2, 3, 6, 45, 0, {}, 1};
+    ApplyPalette(1);
+    tickStep = 7919;
+    FiguresRecorder figures(OneArea(0, 0, 800, 600), 6);
+    if (slideshow) {
+      RunSlideshowFigures(figures);
+    } else {
+      RunFixedFigures(figures);
+    }
+    EXPECT_EQ(figures.surfaces[0].ops, one.surface.ops);
+    EXPECT_EQ(figures.drawingPasses, 6);
+    if (slideshow) {
+      ASSERT_EQ(figures.pens.size(), one.drawings.size());
+      for (size_t i = 0; i < one.drawings.size(); ++i) {
+        EXPECT_EQ(figures.pens[i].entry, one.drawings[i].entry) << i;
+        EXPECT_EQ(figures.pens[i].width, one.drawings[i].lineWidth) << i;
+        EXPECT_EQ(figures.pens[i].colour0, kBuiltInPalettes[one.drawings[i].palette][0]) << i;
+      }
+    }
+  }
+}
+
+// Three monitors of different sizes, one of them left of the primary: each figure is the
+// one-figure drawing of its monitor's size, moved onto that monitor, and all of them grow
+// together, one segment each per pause.
+TEST_F(Animation, EachMonitorsFigureIsFittedToItsMonitorAndAllGrowTogether) {
+  const MonitorInfo monitors[] = {{{0, 0, 400, 300}, true, 96},
+                                  {{-640, 0, 0, 480}, false, 96},
+                                  {{400, 0, 720, 240}, false, 192}};
+  const FigureLayout layout = LayOutFigures(kFigureOnEach, monitors, 3, {-640, 0, 720, 480}, 96);
+  ASSERT_EQ(layout.count, 3);
+  Settings = {4, 0, 1, 0, 2, 4, 4, 0, 0, {}, 1};
+  FiguresRecorder figures(layout, 1);
+  RunFixedFigures(figures);
+  ASSERT_EQ(figures.drawingPasses, 1);
+  const std::string text = Generation(4, 4);
+  EXPECT_EQ(figures.pauses, std::count(text.begin(), text.end(), 'F'));
+
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    const FigureArea& area = layout.areas[i];
+    EXPECT_EQ(figures.pens[i].dpi, area.dpi);
+    SetUp();
+    Settings = {4, 0, 1, 0, 2, 4, 4, 0, 0, {}, 1};
+    SetDrawingArea(area.width, area.height);
+    RenderingPlatform one(1);
+    RunFixedFractal(one);
+    std::vector<std::string> moved;
+    for (size_t k = 0; k < one.surface.points.size(); ++k) {
+      const auto [x, y] = one.surface.points[k];
+      EXPECT_GE(x, 0);
+      EXPECT_LE(x, area.width);
+      EXPECT_GE(y, 0);
+      EXPECT_LE(y, area.height);
+    }
+    for (const std::string& op : one.surface.ops) {
+      int x = 0, y = 0;
+      char what[8] = {};
+      if (std::sscanf(op.c_str(), "%7s %d %d", what, &x, &y) == 3)
+        moved.push_back(std::string(what) + " " + std::to_string(x + area.left) + " " +
+                        std::to_string(y + area.top));
+      else
+        moved.push_back(op);
+    }
+    EXPECT_EQ(figures.surfaces[i].ops, moved);
+  }
+}
+
+TEST_F(Animation, SlideshowPicksEachMonitorsFigureItselfAfterOneReseed) {
+  FigureLayout layout = OneArea(0, 0, 400, 300);
+  layout.count = 3;
+  layout.areas[1] = {400, 0, 640, 480, 96};
+  layout.areas[2] = {1040, 0, 320, 240, 144};
+  tickStep = 7919;
+  FiguresRecorder figures(layout, 20);
+  RunSlideshowFigures(figures);
+  ASSERT_EQ(figures.pens.size(), 60u);
+  std::set<std::vector<int32_t>> differing;
+  for (size_t cycle = 0; cycle < 20; ++cycle) {
+    std::vector<int32_t> picks;
+    for (int i = 0; i < 3; ++i) {
+      const auto& p = figures.pens[cycle * 3 + i];
+      EXPECT_EQ(p.index, i);
+      EXPECT_EQ(p.dpi, layout.areas[i].dpi);
+      picks.push_back(p.entry * 100 + p.width * 10 + int32_t(p.colour0 & 0xFF));
+    }
+    if (picks[0] != picks[1] || picks[1] != picks[2]) differing.insert(picks);
+  }
+  EXPECT_GT(differing.size(), 10u);  // the monitors do not all show the same figure
+}
+
+TEST_F(Animation, AChangeOfMonitorsStartsTheFiguresAgainInTheNewLayout) {
+  Settings = {4, 0, 1, 0, 2, 4, 4, 0, 0, {}, 1};
+  FiguresRecorder figures(OneArea(0, 0, 800, 600), 1);
+  figures.changeAtPause = 3;
+  RunFixedFigures(figures);
+  EXPECT_EQ(figures.layouts, 2);
+  EXPECT_EQ(figures.drawingPasses, 2);
+  // The new layout's pens are made again and its figure drawn whole: a clear, one move
+  // and a pen and a line for every segment.
+  EXPECT_EQ(figures.pens.size(), 2u);
+  EXPECT_EQ(std::count(figures.surfaces[0].ops.begin(), figures.surfaces[0].ops.end(), "clear"), 1);
+  const std::string text = Generation(4, 4);
+  EXPECT_EQ(std::count(figures.surfaces[0].ops.begin(), figures.surfaces[0].ops.end(), "clear") +
+                2 * std::count(text.begin(), text.end(), 'F') + 1,
+            long(figures.surfaces[0].ops.size()));
+}

@@ -107,9 +107,10 @@ TEST_F(SettingsTest, EachPositionAddressesItsOwnField) {
     record = SettingsRecord{};
     SetSettingsField(record, i, 0x80000000u + uint32_t(i));
     const uint32_t expected = 0x80000000u + uint32_t(i);
-    const uint32_t named_field = i < 8    ? uint32_t(*named[i])
-                                 : i == 8 ? record.Background
-                                          : record.colors[i - 9];
+    const uint32_t named_field = i < 8     ? uint32_t(*named[i])
+                                 : i == 8  ? record.Background
+                                 : i == 19 ? uint32_t(record.Monitors)
+                                           : record.colors[i - 9];
     EXPECT_EQ(named_field, expected);
     for (int j = 0; j < kSettingsValueCount; ++j)
       EXPECT_EQ(GetSettingsField(record, j), j == i ? expected : 0u) << kNames[j];
@@ -356,6 +357,24 @@ TEST_F(SettingsTest, OutOfRangeValuesLoadInRangeWhileTheStoreKeepsThem) {
   for (const auto& [name, value] : before) EXPECT_EQ(store.values[name].bytes, value.bytes) << name;
 }
 
+// A monitor layout is a choice, not a scale: a value that names none falls back to the
+// first-run layout rather than to the nearest one.
+TEST_F(SettingsTest, AMonitorsValueNamingNoLayoutLoadsAsOneFigureAcrossAll) {
+  const struct {
+    uint32_t stored;
+    int32_t loaded;
+  } cases[] = {{0, 0}, {1, 1}, {2, 2}, {3, 0}, {0xFFFFFFFF, 0}, {0x80000000, 0}, {0x7FFFFFFF, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored);
+    FakeStore store;
+    store.Fill(kStored);
+    store.values["Monitors"] = {kRegDword, Dword(c.stored)};
+    LoadSettingsFrom(store);
+    EXPECT_EQ(Settings.Monitors, c.loaded);
+    EXPECT_EQ(store.values["Monitors"].bytes, Dword(c.stored));
+  }
+}
+
 TEST_F(SettingsTest, ColoursMatchingNoPaletteLoadUnchangedWhateverThePaletteIndex) {
   for (int32_t palette = 0; palette < kPaletteCount; ++palette) {
     SCOPED_TRACE(palette);
@@ -368,7 +387,7 @@ TEST_F(SettingsTest, ColoursMatchingNoPaletteLoadUnchangedWhateverThePaletteInde
   }
 }
 
-TEST_F(SettingsTest, SaveWritesTheNineteenValuesInOrderIntoAnExistingKey) {
+TEST_F(SettingsTest, SaveWritesTheTwentyValuesInOrderIntoAnExistingKey) {
   FakeStore store;
   store.keyExists = true;
   for (int i = 0; i < kSettingsValueCount; ++i) SetSettingsField(Settings, i, kStored[i]);

@@ -11,19 +11,20 @@ namespace settings_values {
 inline const char* const kNames[kSettingsValueCount] = {
     "NumFractal", "DefaultMode", "CurPalette", "TimeOut", "LineWidth", "iterFrom", "iterTo",
     "Angle",      "Background",  "Color0",     "Color1",  "Color2",    "Color3",   "Color4",
-    "Color5",     "Color6",      "Color7",     "Color8",  "Color9"};
+    "Color5",     "Color6",      "Color7",     "Color8",  "Color9",    "Monitors"};
 
-// The first run: fractal 13 in the slideshow, palette 1 (red 25 .. 250, green 200, blue 100).
+// The first run: fractal 13 in the slideshow, palette 1 (red 25 .. 250, green 200, blue 100),
+// one figure across all monitors.
 inline const uint32_t kDefaults[kSettingsValueCount] = {
     13,       1,        1,        20,       2,        0,        4,
     0,        0,        0x64C819, 0x64C832, 0x64C84B, 0x64C864, 0x64C87D,
-    0x64C896, 0x64C8AF, 0x64C8C8, 0x64C8E1, 0x64C8FA};
+    0x64C896, 0x64C8AF, 0x64C8C8, 0x64C8E1, 0x64C8FA, 0};
 
 // In range and different from the default in every field; no colour of any palette.
 inline const uint32_t kStored[kSettingsValueCount] = {
     4,          0,          3,          7,          5,          2,          9,
     123,        0x00102030, 0x000A0B00, 0x000A0B01, 0x000A0B02, 0x000A0B03, 0x000A0B04,
-    0x000A0B05, 0x000A0B06, 0x000A0B07, 0x000A0B08, 0x000A0B09};
+    0x000A0B05, 0x000A0B06, 0x000A0B07, 0x000A0B08, 0x000A0B09, 2};
 
 // The first eleven values out of range, the rest as kStored ...
 inline const uint32_t kWild[11] = {
@@ -32,7 +33,7 @@ inline const uint32_t kWild[11] = {
 inline const uint32_t kWildLoaded[kSettingsValueCount] = {
     15,         1,          4,          0,          1,          5,          5,
     330,        0,          0x00FFFFFF, 0x00010101, 0x000A0B02, 0x000A0B03, 0x000A0B04,
-    0x000A0B05, 0x000A0B06, 0x000A0B07, 0x000A0B08, 0x000A0B09};
+    0x000A0B05, 0x000A0B06, 0x000A0B07, 0x000A0B08, 0x000A0B09, 2};
 
 inline std::vector<uint8_t> Dword(uint32_t value) {
   return {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};

@@ -46,7 +46,7 @@ void ExpectGroupEnabled(const ConfigureDialog& dialog, bool slideshow) {
     const bool want = !(slideshow && InFixedFractalGroup(id));
     EXPECT_EQ(IsWindowEnabled(child) != FALSE, want) << "control " << id;
   }
-  EXPECT_EQ(children, 55);
+  EXPECT_EQ(children, 57);
 }
 
 class ConfigureDialogTest : public SettingsKeyTest {};
@@ -327,7 +327,7 @@ TEST_F(ConfigureDialogTest, OkSavesEverythingAsShownGreyedValuesIncluded) {
   want.Angle = 90;
   for (int i = 0; i < 10; ++i) want.colors[i] = kBuiltInPalettes[4][i];
   const int32_t* fields = reinterpret_cast<const int32_t*>(&want);
-  EXPECT_EQ(StoredSettings().size(), 19u);
+  EXPECT_EQ(StoredSettings().size(), size_t(kSettingsValueCount));
   for (int i = 0; i < kSettingsValueCount; ++i) {
     uint32_t value = 0;
     ASSERT_TRUE(StoredDword(kNames[i], &value)) << kNames[i];

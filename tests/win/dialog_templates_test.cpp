@@ -91,6 +91,8 @@ const ControlRow kConfigureControls[] = {
     {1, kButton, BS_PUSHBUTTON | kTab, "OK", 15, 211, 38, 15},
     {2, kButton, BS_PUSHBUTTON | kTab, "Cancel", 64, 211, 38, 15},
     {2000, kButton, BS_PUSHBUTTON | kTab, "Help", 113, 211, 42, 15},
+    {1024, kStatic, SS_LEFT, "&Monitors:", 162, 214, 32, 8},
+    {121, kCombo, kList, nullptr, 196, 212, 94, 60},
     {1008, kButton, BS_PUSHBUTTON | kTab, "About", 296, 211, 50, 15},
 };
 
@@ -209,8 +211,31 @@ TEST_F(DialogTemplates, ConfigurationDialogMatchesItsLayout) {
   ExpectControls(dialog.window, kConfigureControls,
                  sizeof kConfigureControls / sizeof kConfigureControls[0]);
   // Slideshow is off for this tab walk so that every tab stop is enabled.
-  const std::vector<int> want = {101, 102, 114, 117, 120, 113, 118, 119, 1, 2, 2000, 1008};
+  const std::vector<int> want = {101, 102, 114, 117, 120, 113, 118, 119, 1, 2, 2000, 121, 1008};
   EXPECT_EQ(TabOrder(dialog.window), want);
+}
+
+// Alt+M, as the dialog manager sees it from any control, moves the focus to the monitor
+// list that its label names; no other label or button claims the letter.
+TEST_F(DialogTemplates, AltMMovesTheFocusToTheMonitorList) {
+  StoreSettings(SampleSettings());  // fixed mode: every control enabled
+  ConfigureDialog dialog;
+  ASSERT_NE(dialog.window, nullptr);
+  ShowWindow(dialog.window, SW_SHOW);
+  for (HWND child : Children(dialog.window)) {
+    const std::string text = WindowText(child);
+    if (GetDlgCtrlID(child) != 1024) EXPECT_EQ(text.find("&M"), std::string::npos) << text;
+  }
+  for (int from : {101, 117, 2000, 1008}) {
+    SCOPED_TRACE(from);
+    SetFocus(dialog.Item(from));
+    const HWND focus = GetFocus();
+    ASSERT_NE(focus, nullptr);
+    ASSERT_NE(focus, dialog.Item(121));
+    MSG message = {focus, WM_SYSCHAR, 'm', 0x20000000, 0, {0, 0}};
+    EXPECT_TRUE(IsDialogMessageA(dialog.window, &message));
+    EXPECT_EQ(GetFocus(), dialog.Item(121));
+  }
 }
 
 TEST_F(DialogTemplates, NoButtonOfTheConfigurationDialogIsTheDefault) {
@@ -276,7 +301,9 @@ TEST(ProgramResources, VersionRecordCarriesTheProjectVersion) {
   EXPECT_EQ(std::string(text), version);
 }
 
-TEST(ProgramResources, ManifestAsksForCommonControlsSixAndDpiAwareness) {
+// Per monitor where the system knows it (so that no monitor is bitmap-scaled), system
+// awareness where it knows only the older element.
+TEST(ProgramResources, ManifestAsksForCommonControlsSixAndPerMonitorDpiAwareness) {
   HMODULE self = GetModuleHandleA(nullptr);
   HRSRC found = FindResourceA(self, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
   ASSERT_NE(found, nullptr);
@@ -284,7 +311,9 @@ TEST(ProgramResources, ManifestAsksForCommonControlsSixAndDpiAwareness) {
   const std::string manifest(bytes, SizeofResource(self, found));
   EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
             std::string::npos);
-  EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
+  EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
+  EXPECT_NE(manifest.find("WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,26 @@
+// The monitors the saver window covers, and their DPI, found at run time: 95 and NT 4
+// have no monitor functions and Windows before 8.1 no per-monitor DPI, so nothing of it is
+// imported. Used by the drawing thread (and by the window's thread for the window's own
+// DPI); no process-wide state.
+#pragma once
+
+#include <windows.h>
+
+#include "render/monitor_layout.h"
+
+// What the system says about the desktop around `window`: its client area in virtual-
+// screen pixels, the DPI to draw one figure across it at, and up to kMaxMonitors monitors
+// (none where the system cannot list them).
+struct DesktopMonitors {
+  ScreenRect window;
+  int32_t windowDpi;
+  int count;
+  MonitorInfo monitors[kMaxMonitors];
+};
+
+// Called by the drawing thread only.
+DesktopMonitors FindMonitors(HWND window);
+
+// The DPI of `window`'s lines: the window's own where the system tells it, else that of
+// the screen's device context.
+int32_t WindowDpi(HWND window);

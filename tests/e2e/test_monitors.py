@@ -1,0 +1,159 @@
+"""The full-screen saver on three monitors of different sizes, one of them left of the
+primary (at negative coordinates): where each Monitors setting puts the figures, and line
+widths at 192 DPI. Wine sees several monitors only on a nested X server with Xinerama and
+no RandR (harness.Monitors), and 32-bit Wine only with the 32-bit Xinerama library
+(libxinerama1:i386) installed; it gives every monitor the one DPI of LogPixels."""
+
+
+import pytest
+
+from harness import SCR, Monitors, Wine, driver, wait_for
+from saver_run import (BACKGROUND, DISTINCT_COLOURS, close_with_key, drawn_pixel_count,
+                       fixed_settings, pixel, segment_misses, start_full_screen)
+
+pytestmark = pytest.mark.skipif(not SCR.is_file(), reason="Lumerin.scr is not built")
+
+# The heads as X lays them out, left to right: (left, top, width, height). Head 1 is
+# made the primary, so Windows sees head 0 at -640, 0 and the window's client area, the
+# virtual screen, starts there: X's root coordinates are the window's client coordinates.
+HEADS = [(0, 0, 640, 480), (640, 0, 400, 300), (1040, 0, 320, 240)]
+PRIMARY = 1
+WINDOW = "-640,0,720,480"
+BLACK = 0x000000
+
+
+def square(left, top, width, height):
+    """Generation 0 of "Island" fitted to an area, as its segments (start, end, pen)."""
+    m = width * 6 // 100
+    x0, x1, y0, y1 = left + m, left + width - m, top + m, top + height - m
+    return [((x0 + 1, y1), (x1, y1), 1), ((x1, y1), (x1, y0 + 1), 2),
+            ((x1, y0 + 1), (x0 + 1, y0), 3), ((x0 + 1, y0), (x0, y1), 4)]
+
+
+def on_a_head(x, y):
+    return any(l <= x < l + w and t <= y < t + h for l, t, w, h in HEADS)
+
+
+def black_pixels_missing(image, head):
+    left, top, width, height = head
+    return [(x, y) for y in range(top, top + height, 7) for x in range(left, left + width, 7)
+            if pixel(image, x, y) != BLACK]
+
+
+@pytest.fixture(scope="module")
+def monitors():
+    display = Monitors([f"{w}x{h}" for _, _, w, h in HEADS])
+    wine = Wine(display)
+    wine.import_reg("[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"
+                    f'"PrimaryMonitor"="{PRIMARY}"\n')
+    wine.restart_server()
+    yield wine
+    wine.close()
+    display.close()
+
+
+def run_until(wine, settings, complete):
+    """Starts the saver with `settings`, checks its one window covers every monitor, and
+    returns the first screenshot for which `complete(image)` is empty (else the
+    last) and what it found there."""
+    wine.set_settings(settings)
+    process = start_full_screen(wine)
+    status, out = wine.run(driver("poke"), "info")
+    # One monitor at 0, 0 means Wine read no Xinerama heads: 32-bit Wine finds them only
+    # through the 32-bit library (libxinerama1:i386).
+    assert f"rect={WINDOW}" in out, f"Wine sees one monitor, not three: {out}"
+    found = {}
+
+    def done():
+        found["image"] = wine.display.screenshot()
+        found["misses"] = complete(found["image"])
+        return not found["misses"]
+
+    wait_for(done, timeout=15, interval=0.2)
+    assert close_with_key(wine, process) == 0
+    return found["image"], found["misses"]
+
+
+@pytest.mark.parametrize("setting", [0, 1, 2], ids=["across all", "on each", "primary only"])
+def test_each_setting_puts_the_figures_where_its_monitors_are(monitors, setting):
+    if setting == 0:
+        # Today's one figure over the heads' bounding box, as far as the heads show it.
+        def complete(image):
+            return segment_misses(image, square(0, 0, 1360, 480), on_a_head)
+    elif setting == 1:
+        def complete(image):
+            return [miss for head in HEADS for miss in segment_misses(image, square(*head))]
+    else:
+        def complete(image):
+            return segment_misses(image, square(*HEADS[PRIMARY])) + [
+                ("not black", head) for i, head in enumerate(HEADS)
+                if i != PRIMARY and black_pixels_missing(image, head)]
+
+    image, misses = run_until(monitors, {**fixed_settings(6, 0, 0, 0), "Monitors": setting},
+                              complete)
+    assert misses == []
+    if setting == 1:
+        # Not the one figure: its top edge, 81 pixels down, crosses no head's square.
+        assert segment_misses(image, square(0, 0, 1360, 480)[2:3], on_a_head) != []
+
+
+@pytest.mark.parametrize("setting", [0, 1], ids=["across all", "on each"])
+def test_at_192_dpi_the_window_keeps_physical_pixels_and_widths_double(monitors, setting):
+    monitors.import_reg("[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"
+                        '"LogPixels"=dword:000000c0\n')
+    monitors.restart_server()
+    try:
+        left, top, width, height = HEADS[0] if setting == 1 else (0, 0, 1360, 480)
+        bottom = top + height - width * 6 // 100
+        column = 300
+        pen1 = DISTINCT_COLOURS[1]
+
+        def thickness(image):
+            return sum(pixel(image, column, y) == pen1 for y in range(bottom - 8, bottom + 9))
+
+        image, misses = run_until(
+            monitors, {**fixed_settings(6, 0, 0, 0, LineWidth=2), "Monitors": setting},
+            lambda image: [] if thickness(image) else ["no line yet"])
+        assert misses == []
+        assert thickness(image) == 4
+    finally:
+        monitors.import_reg("[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"
+                            '"LogPixels"=dword:00000060\n')
+        monitors.restart_server()
+
+
+def test_a_change_of_monitors_lays_the_figures_out_again(monitors):
+    # Generation 2 of "Island", 324 segments on each monitor: long enough to be seen
+    # growing again, short enough to end well inside the 5-second pause, within which
+    # nothing but the change can start the figures again.
+    monitors.set_settings({**fixed_settings(6, 2, 2, 0), "Monitors": 1})
+    process = start_full_screen(monitors)
+    left, top, width, height = HEADS[PRIMARY]
+
+    def drawn(image):
+        return drawn_pixel_count(image.crop((left, top, left + width, top + height)),
+                                 BACKGROUND, step=1)
+
+    def settled():
+        first = drawn(monitors.display.screenshot())
+        second = drawn(monitors.display.screenshot())
+        return first == second and first > 0 and first
+
+    complete = wait_for(settled, timeout=15, interval=0.3)
+    assert complete
+    WM_DISPLAYCHANGE = 0x007E
+    status, out = monitors.run(driver("poke"), "send", WM_DISPLAYCHANGE, 24,
+                               1360 | 480 << 16)
+    assert status == 0, out
+    assert wait_for(lambda: drawn(monitors.display.screenshot()) < complete // 2, timeout=2,
+                    interval=0.05), "the figures were not started again"
+    assert wait_for(lambda: drawn(monitors.display.screenshot()) == complete, timeout=10,
+                    interval=0.2), "the figure did not grow back whole"
+    image = monitors.display.screenshot()
+    status, out = monitors.run(driver("poke"), "info")
+    assert f"rect={WINDOW}" in out, out
+    assert close_with_key(monitors, process) == 0
+    # Every monitor has its own figure again.
+    for head in HEADS:
+        assert drawn_pixel_count(image.crop((head[0], head[1], head[0] + head[2],
+                                             head[1] + head[3])), BACKGROUND) > 0, head
