@@ -4,7 +4,6 @@ widths at 192 DPI. Wine sees several monitors only on a nested X server with Xin
 no RandR (harness.Monitors), and 32-bit Wine only with the 32-bit Xinerama library
 (libxinerama1:i386) installed; it gives every monitor the one DPI of LogPixels."""
 
-
 import pytest
 
 from harness import SCR, Monitors, Wine, driver, wait_for

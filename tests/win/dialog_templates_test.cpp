@@ -224,7 +224,9 @@ TEST_F(DialogTemplates, AltMMovesTheFocusToTheMonitorList) {
   ShowWindow(dialog.window, SW_SHOW);
   for (HWND child : Children(dialog.window)) {
     const std::string text = WindowText(child);
-    if (GetDlgCtrlID(child) != 1024) EXPECT_EQ(text.find("&M"), std::string::npos) << text;
+    if (GetDlgCtrlID(child) != 1024) {
+      EXPECT_EQ(text.find("&M"), std::string::npos) << text;
+    }
   }
   for (int from : {101, 117, 2000, 1008}) {
     SCOPED_TRACE(from);
