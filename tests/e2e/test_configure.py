@@ -181,7 +181,7 @@ def test_screenshot_of_the_dialog_as_a_user_sees_it(wine, display):
     checking that the colours in it are those stored."""
     autumn = [0x64C819 + 0x19 * i for i in range(10)]
     wine.set_settings({**STORED, "NumFractal": 13, "iterFrom": 0, "iterTo": 4, "Angle": 90,
-                       "CurPalette": 1, "TimeOut": 20, "LineWidth": 2, "Background": 0,
+                       "CurPalette": 1, "TimeOut": 20, "LineWidth": 2, "Background": 0, "Monitors": 0,
                        **{f"Color{i}": autumn[i] for i in range(10)}})
     dialog = ConfigureMode(wine)
     colours = wait_for(lambda: (lambda c: c if c[112] == autumn[9] else None)(
