@@ -28,6 +28,8 @@ TIME_SCALE = float(os.environ.get("LUMERIN_E2E_TIME_SCALE") or 1)
 # TIME-PROGRAM-PID.log, the trace's first line the command.
 TRACE_CHANNELS = os.environ.get("LUMERIN_WINEDEBUG", "")
 TRACES = Path(os.environ.get("LUMERIN_WINE_TRACES", "/tmp/lumerin-wine-traces"))
+# Starts a loader with the same address-space layout every time (the script says why).
+WINE_START = Path(__file__).resolve().parents[2] / "scripts" / "wine-start"
 
 
 def patience(seconds):
@@ -193,7 +195,7 @@ class Wine:
             trace = tempfile.NamedTemporaryFile(dir=TRACES, delete=False)
             trace.write(f"{self.prefix}: {program} {' '.join(map(str, args))}\n".encode())
             trace.flush()
-        process = subprocess.Popen([self.loader, str(program), *map(str, args)],
+        process = subprocess.Popen([WINE_START, self.loader, str(program), *map(str, args)],
                                    env=self.env(env), stdin=subprocess.DEVNULL,
                                    stdout=out, stderr=trace or subprocess.STDOUT,
                                    start_new_session=True, cwd=cwd)

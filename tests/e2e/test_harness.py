@@ -52,3 +52,14 @@ def test_a_running_programs_gdi_objects_and_memory_are_counted(wine):
 
     assert wait_for(counted, timeout=10), figures
     assert figures["private"] > 0, figures
+
+
+def test_programs_start_with_the_same_address_space_layout_every_time(wine):
+    # A heap placed at random may cover the address Wine must map at start-up.
+    wine.start(driver("winprobe"), "window", "20")  # ended with the prefix
+    assert wait_for(lambda: find_windows(wine.display, "Probe"))
+    pids = wine.running("winprobe.exe")
+    assert pids
+    for pid in pids:
+        personality = int(open(f"/proc/{pid}/personality").read(), 16)
+        assert personality & 0x0040000, f"{pid} runs with its address space randomised"
