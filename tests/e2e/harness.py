@@ -29,7 +29,8 @@ TIME_SCALE = float(os.environ.get("LUMERIN_E2E_TIME_SCALE") or 1)
 TRACE_CHANNELS = os.environ.get("LUMERIN_WINEDEBUG", "")
 TRACES = Path(os.environ.get("LUMERIN_WINE_TRACES", "/tmp/lumerin-wine-traces"))
 # Starts a loader with the same address-space layout every time (the script says why).
-WINE_START = Path(__file__).resolve().parents[2] / "scripts" / "wine-start"
+SCRIPTS = Path(__file__).resolve().parents[2] / "scripts"
+WINE_START = SCRIPTS / "wine-start"
 
 
 def patience(seconds):
@@ -143,17 +144,10 @@ class Wine:
             data = path.read_bytes()
             path.unlink()
             path.write_bytes(data)
-        # Wine keeps a prefix's server in the folder that the prefix's file "wineserver"
-        # names, under a name made of the prefix folder's device and inode numbers. That
-        # file is hard-linked from the template, so every prefix of a tree would share one
-        # folder, and a new prefix folder often gets the inode number of one just removed:
-        # the servers of two tests could meet. Each prefix names a folder of its own.
-        self.server_root = Path(tempfile.mkdtemp(prefix="wine-",
-                                                 dir=os.environ.get("TMPDIR", "/tmp")))
-        link = self.prefix / "wineserver"
-        link.unlink(missing_ok=True)
-        link.write_text(self.server_root.name)
-        link.chmod(0o400)
+        # The prefix's server lives in a folder of its own (the script says why).
+        self.server_root = Path(subprocess.run(
+            [SCRIPTS / "wine-server-folder", self.prefix], capture_output=True, text=True,
+            check=True).stdout.strip())
         self.processes = []
         self.start_server()
 

@@ -63,3 +63,11 @@ def test_programs_start_with_the_same_address_space_layout_every_time(wine):
     for pid in pids:
         personality = int(open(f"/proc/{pid}/personality").read(), 16)
         assert personality & 0x0040000, f"{pid} runs with its address space randomised"
+
+
+def test_the_prefix_server_stays_in_the_folder_the_prefix_was_given(wine):
+    # A server that moves to a folder of its own leaves a program that read the first
+    # name looking for it where it is not, and that program ends with status 1.
+    assert wine.run(driver("winprobe"), "exit", "0")[0] == 0
+    assert (wine.prefix / "wineserver").read_text() == wine.server_root.name
+    assert [p.name.startswith("server-") for p in wine.server_root.iterdir()] == [True]
