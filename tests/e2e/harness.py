@@ -28,8 +28,8 @@ TIME_SCALE = float(os.environ.get("LUMERIN_E2E_TIME_SCALE") or 1)
 # TIME-PROGRAM-PID.log, the trace's first line the command.
 TRACE_CHANNELS = os.environ.get("LUMERIN_WINEDEBUG", "")
 TRACES = Path(os.environ.get("LUMERIN_WINE_TRACES", "/tmp/lumerin-wine-traces"))
-# Starts a loader with the same address-space layout every time (the script says why).
 SCRIPTS = Path(__file__).resolve().parents[2] / "scripts"
+# Starts a loader with the same address-space layout every time (the script says why).
 WINE_START = SCRIPTS / "wine-start"
 
 
