@@ -13,7 +13,9 @@ SYNC_ERROR = ("E: Failed to fetch http://deb.debian.org/debian-security/dists/bo
               "Mirror sync in progress?")
 
 # Each stand-in appends its arguments to calls.log. apt-get's update fails as many times as
-# update-failures says (every time for "always"), its install fails when install-fails exists.
+# update-failures says (every time for "always"). Its install fails when install-fails
+# exists, and with the security suite pinned only when pinned-fails exists; a simulated
+# install takes libssl3 from the main suite, where apt-cache knows a newer security version.
 STANDINS = {
     "apt-get": f"""#!/bin/sh
 echo "apt-get $*" >>"$STANDIN/calls.log"
@@ -26,13 +28,26 @@ update)
     echo 'E: Some index files failed to download. They have been ignored, or old ones used instead.'
     exit 100
   fi ;;
+-s)
+  echo "Inst libssl3 [3.0.19-1] (3.0.20-1 Debian:12.15/oldstable [amd64]) []"
+  echo "Inst zlib1g:i386 (1:1.2.13 Debian:12.15/oldstable [i386]) []" ;;
 install)
-  if [ -e "$STANDIN/install-fails" ]; then
+  case "$*" in
+  *PreferencesParts*) failed="$STANDIN/pinned-fails" ;;
+  *) failed="$STANDIN/install-fails" ;;
+  esac
+  if [ -e "$failed" ]; then
     echo "E: Unable to correct problems, you have held broken packages."
     exit 100
   fi ;;
 esac
 exit 0
+""",
+    "apt-cache": """#!/bin/sh
+case "$2" in
+libssl3) echo "  Candidate: 3.0.22-1" ;;
+zlib1g:i386) echo "  Candidate: 1:1.2.13" ;;
+esac
 """,
     "dpkg-query": """#!/bin/sh
 for p; do :; done
@@ -48,7 +63,7 @@ exit 0
 }
 
 
-def run_bootstrap(tmp_path, missing, update_failures, install_fails):
+def run_bootstrap(tmp_path, missing, update_failures, install_fails, pinned_fails=True):
     for name, text in STANDINS.items():
         path = tmp_path / name
         path.write_text(text)
@@ -58,6 +73,8 @@ def run_bootstrap(tmp_path, missing, update_failures, install_fails):
     (tmp_path / "calls.log").write_text("")
     if install_fails:
         (tmp_path / "install-fails").write_text("")
+    if pinned_fails:
+        (tmp_path / "pinned-fails").write_text("")
     env = {**os.environ, "PATH": f"{tmp_path}:{os.environ['PATH']}", "STANDIN": str(tmp_path),
            "LUMERIN_APT_RETRY_SECONDS": "0"}
     result = subprocess.run([str(BOOTSTRAP)], capture_output=True, text=True, env=env, timeout=60)
@@ -65,24 +82,32 @@ def run_bootstrap(tmp_path, missing, update_failures, install_fails):
     return result, calls
 
 
-@pytest.mark.parametrize("missing, update_failures, install_fails, status, updates, installs, says", [
+@pytest.mark.parametrize(
+    "missing, update_failures, install_fails, pinned_fails, status, updates, installs, says", [
     # Everything present: it only checks.
-    ([], "always", True, 0, 0, 0, []),
+    ([], "always", True, True, 0, 0, 0, []),
     # A failing update is tried again and the second try is enough.
-    (["xdotool"], 1, False, 0, 2, 1, ["try 1 of 3"]),
+    (["xdotool"], 1, False, True, 0, 2, 1, ["try 1 of 3"]),
     # Lists that never fully download but still let the install through: a warning.
-    (["xdotool"], "always", False, 0, 3, 1, ["try 3 of 3", "some package lists failed"]),
-    # Both fail: what failed, the usual cause and the one-install pin, then a failure.
-    (["wine32:i386"], "always", True, 1, 3, 1,
+    (["xdotool"], "always", False, True, 0, 3, 1, ["try 3 of 3", "some package lists failed"]),
+    # The security list failed and so did the install: once more with that suite pinned, and
+    # what came from the main suite instead, with the upgrade that brings it.
+    (["wine32:i386"], "always", True, False, 0, 3, 2,
+     ["pinned below the main one", "came from the main suite instead of the security suite",
+      "  libssl3 3.0.20-1 (security: 3.0.22-1)\n", "apt-get upgrade"]),
+    # The pinned install fails too: what failed, the usual cause and the pin to try, then
+    # a failure.
+    (["wine32:i386"], "always", True, True, 1, 3, 2,
      ["held broken packages", "unexpected size", "mirror in the middle of a sync",
       "Pin: release l=Debian-Security", "Pin-Priority: 100",
       "-o Dir::Etc::PreferencesParts=/tmp/lumerin-pin wine32:i386"]),
     # The lists are fine but the install fails: apt's reason, no talk of mirrors.
-    (["xdotool"], 0, True, 1, 1, 1, ["held broken packages", "Check the packages"]),
+    (["xdotool"], 0, True, False, 1, 1, 1, ["held broken packages", "Check the packages"]),
 ])
 def test_bootstrap_retries_updates_and_explains_a_failed_install(
-        tmp_path, missing, update_failures, install_fails, status, updates, installs, says):
-    result, calls = run_bootstrap(tmp_path, missing, update_failures, install_fails)
+        tmp_path, missing, update_failures, install_fails, pinned_fails, status, updates,
+        installs, says):
+    result, calls = run_bootstrap(tmp_path, missing, update_failures, install_fails, pinned_fails)
     assert result.returncode == status, result.stderr
     assert sum(c.startswith("apt-get update") for c in calls) == updates
     assert sum(c.startswith("apt-get install") for c in calls) == installs
@@ -92,3 +117,9 @@ def test_bootstrap_retries_updates_and_explains_a_failed_install(
         assert "could not install" not in result.stderr
     if not missing:
         assert result.stderr == ""
+    assert "zlib1g" not in result.stderr.split("could not install")[0]
+    # The pin is the command's own: every pinned call names a folder that is gone afterwards.
+    for call in calls:
+        if "PreferencesParts=" in call:
+            folder = call.split("PreferencesParts=")[1].split()[0]
+            assert not pathlib.Path(folder).exists()
