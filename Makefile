@@ -61,11 +61,11 @@ fuzzers: $(FUZZ)/build.ninja
 
 test: bootstrap
 	$(MAKE) all web fuzzers deb
-	scripts/run-tests $(NATIVE) $(WEB) $(WIN64) $(WIN32) $(FUZZ)
+	scripts/run-contained scripts/run-tests "$(NATIVE) $(WEB) $(FUZZ) $(WIN64)" "$(WIN32)"
 
 # Each fuzzer for FUZZ_SECONDS, seeded with its checked-in corpus.
 fuzz: bootstrap fuzzers
-	scripts/run-fuzz $(FUZZ) $(FUZZ_SECONDS) $(JOBS)
+	scripts/run-contained scripts/run-fuzz $(FUZZ) $(FUZZ_SECONDS) $(JOBS)
 
 run: bootstrap
 	$(MAKE) all
@@ -77,7 +77,7 @@ run: bootstrap
 bench: bootstrap
 	$(MAKE) all web
 	cmake --build $(NATIVE) -j $(JOBS) --target lumerin_bench
-	scripts/run-bench $(NATIVE) $(WIN32)
+	scripts/run-contained scripts/run-bench $(NATIVE) $(WIN32)
 	if [ "$$(scripts/wine32-mode)" = native ]; then \
 	  LUMERIN_BENCH_EDITION=64-bit LUMERIN_WINE=/usr/lib/wine/wine64 \
 	    scripts/run-bench $(NATIVE) $(WIN64); \
