@@ -1,7 +1,9 @@
 # The fuzzing build (clang, libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer).
-# Every fuzz/*_fuzz.cpp becomes one fuzzer; ctest gives each a short run seeded with its
-# checked-in corpus (new inputs go to a scratch folder, never into the corpus).
-set(LUMERIN_FUZZ_SECONDS 20 CACHE STRING "Seconds each fuzzer runs under ctest")
+# Every fuzz/*_fuzz.cpp becomes one fuzzer. Under ctest each runs every input of its
+# checked-in corpus and of its scratch folder once, in seconds; `make fuzz` sets a number
+# of seconds to search for new inputs, which go to the scratch folder, never into the
+# corpus.
+set(LUMERIN_FUZZ_SECONDS 0 CACHE STRING "Seconds each fuzzer searches under ctest (0: replay)")
 set(FUZZ_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 
 lumerin_core_library(lumerin_core_fuzz ${FUZZ_SANITIZERS} -fsanitize=fuzzer-no-link -O1 -g)
@@ -15,9 +17,17 @@ foreach(source ${LUMERIN_FUZZERS})
   target_link_options(${name} PRIVATE ${FUZZ_SANITIZERS} -fsanitize=fuzzer)
   set(scratch ${CMAKE_BINARY_DIR}/scratch/${name})
   file(MAKE_DIRECTORY ${scratch})
+  if(LUMERIN_FUZZ_SECONDS GREATER 0)
+    set(length -max_total_time=${LUMERIN_FUZZ_SECONDS})
+    math(EXPR timeout "${LUMERIN_FUZZ_SECONDS} * 2 + 60")
+  else()
+    set(length -runs=0)
+    set(timeout 60)
+  endif()
   add_test(NAME fuzz.${name}
-    COMMAND ${name} -max_total_time=${LUMERIN_FUZZ_SECONDS} -timeout=20 -rss_limit_mb=4096
+    COMMAND ${name} ${length} -timeout=20 -rss_limit_mb=4096
             -print_final_stats=1 -artifact_prefix=${scratch}/ ${scratch} ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name})
+  set_tests_properties(fuzz.${name} PROPERTIES TIMEOUT ${timeout})
 endforeach()
 # The display mode's option reading lives with the tool; its fuzzer builds with it.
 target_sources(command_line_fuzz PRIVATE

@@ -70,11 +70,17 @@ if(BUILD_TESTING)
   target_compile_definitions(unit_tests PRIVATE ${LUMERIN_UNIT_TEST_DEFINITIONS})
   target_link_libraries(unit_tests PRIVATE lumerin_core_san GTest::gtest_main GTest::gmock)
   target_compile_options(unit_tests PRIVATE ${LUMERIN_WARNINGS} ${LUMERIN_SANITIZERS})
-  gtest_discover_tests(unit_tests TEST_PREFIX "native." DISCOVERY_TIMEOUT 60)
+  # The slowest, every offered drawing checked against the reference, takes 6 s.
+  gtest_discover_tests(unit_tests TEST_PREFIX "native." DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT 30)
 
   # The tool's command-line contract, checked from outside.
   lumerin_pytest_modules(tool tool
-    "LUMERIN_TOOL=$<TARGET_FILE:lumerin>;LUMERIN_DEB=${LUMERIN_DEB_FILE}")
+    "LUMERIN_TOOL=$<TARGET_FILE:lumerin>;LUMERIN_DEB=${LUMERIN_DEB_FILE}" 120)
+  # Installing the package with apt and removing it, where that part runs.
+  if(TEST tool.test_package)
+    set_tests_properties(tool.test_package PROPERTIES TIMEOUT 300)
+  endif()
   # Where the package's test installs it into /usr (CI), the hosts must not meet that copy.
   if(TEST tool.test_package AND TEST tool.test_saver)
     set_tests_properties(tool.test_package tool.test_saver PROPERTIES RESOURCE_LOCK system_usr)

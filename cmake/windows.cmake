@@ -140,6 +140,7 @@ if(BUILD_TESTING)
   target_compile_options(unit_tests PRIVATE ${LUMERIN_WARNINGS})
   target_link_options(unit_tests PRIVATE -static)
   add_test(NAME wine.unit_tests COMMAND unit_tests)
+  set_tests_properties(wine.unit_tests PROPERTIES TIMEOUT 120)
 
   file(GLOB LUMERIN_WIN_TESTS CONFIGURE_DEPENDS tests/win/*_test.cpp)
   if(LUMERIN_WIN_TESTS)
@@ -161,7 +162,7 @@ if(BUILD_TESTING)
     if(NOT LUMERIN_RUN_WINE_TESTS STREQUAL "emulated")
       add_test(NAME wine.win_tests COMMAND win_tests)
       # These tests own the settings key of the shared prefix while they run.
-      set_tests_properties(wine.win_tests PROPERTIES RESOURCE_LOCK wine_registry)
+      set_tests_properties(wine.win_tests PROPERTIES RESOURCE_LOCK wine_registry TIMEOUT 120)
     endif()
   endif()
 
@@ -172,14 +173,15 @@ if(BUILD_TESTING)
   endif()
   add_test(NAME scr.binary COMMAND ${LUMERIN_PYTHON} -m pytest -q -p no:cacheprovider
     ${PROJECT_SOURCE_DIR}/tests/scr/test_scr_binary.py)
-  set_tests_properties(scr.binary PROPERTIES ENVIRONMENT
+  set_tests_properties(scr.binary PROPERTIES TIMEOUT 60 ENVIRONMENT
     "LUMERIN_SCR=$<TARGET_FILE:Lumerin>;LUMERIN_OBJDUMP=${CMAKE_OBJDUMP};LUMERIN_EDITION=${edition}")
 
   if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
     # The help file as built, checked against its sources and the gallery.
     add_test(NAME help.file COMMAND ${LUMERIN_PYTHON} -m pytest -q -p no:cacheprovider
       ${PROJECT_SOURCE_DIR}/tests/help/test_help_file.py)
-    set_tests_properties(help.file PROPERTIES ENVIRONMENT "LUMERIN_CHM=${CMAKE_BINARY_DIR}/Lumerin.chm")
+    set_tests_properties(help.file PROPERTIES TIMEOUT 60
+      ENVIRONMENT "LUMERIN_CHM=${CMAKE_BINARY_DIR}/Lumerin.chm")
   endif()
 
   if(EXISTS ${PROJECT_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
@@ -190,7 +192,8 @@ if(BUILD_TESTING)
   # end-to-end tests say so in their own folder); what runs emulated is a selection
   # registered as such, so that nothing is left unrun.
   if(LUMERIN_RUN_WINE_TESTS STREQUAL "emulated")
-    set_tests_properties(wine.unit_tests PROPERTIES TIMEOUT 1200)
+    # One emulated process start takes about 50 s; the whole run about 130 s.
+    set_tests_properties(wine.unit_tests PROPERTIES TIMEOUT 600)
   elseif(LUMERIN_RUN_WINE_TESTS STREQUAL "none")
     set_tests_properties(wine.unit_tests PROPERTIES DISABLED TRUE)
   endif()
@@ -202,7 +205,7 @@ if(BUILD_TESTING)
     # its device context and its pause still run.
     add_test(NAME wine.win_tests.drawing
       COMMAND win_tests --gtest_filter=GdiDrawing.*:SegmentPauseTest.*:DrawingThreadStop.*)
-    set_tests_properties(wine.win_tests.drawing PROPERTIES TIMEOUT 1200 RESOURCE_LOCK wine_registry)
+    set_tests_properties(wine.win_tests.drawing PROPERTIES TIMEOUT 600 RESOURCE_LOCK wine_registry)
   endif()
 
 endif()
