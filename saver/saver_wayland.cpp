@@ -767,16 +767,17 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs) {
     Disconnect(client);
     return kSaverFailed;
   }
-  const char* missing = client.compositor == nullptr   ? "wl_compositor"
-                        : client.shm == nullptr        ? "wl_shm"
-                        : client.layerShell == nullptr ? "the layer shell (zwlr_layer_shell_v1)"
-                                                       : nullptr;
-  if (missing != nullptr) {
+  if (client.layerShell == nullptr) {
     std::fprintf(stderr,
-                 "lumerin: this compositor offers no %s, which Lumerin needs to draw on "
-                 "Wayland; where it is missing (GNOME), open Lumerin's web page "
-                 "(index.html) in a browser instead\n",
-                 missing);
+                 "lumerin: this Wayland compositor offers no layer shell (zwlr_layer_shell_v1), "
+                 "which Lumerin draws on; GNOME has none: there, open Lumerin's web page "
+                 "(index.html) in a browser instead\n");
+    Disconnect(client);
+    return kSaverFailed;
+  }
+  if (client.compositor == nullptr || client.shm == nullptr) {
+    std::fprintf(stderr, "lumerin: this Wayland compositor offers no %s\n",
+                 client.compositor == nullptr ? "wl_compositor" : "wl_shm");
     Disconnect(client);
     return kSaverFailed;
   }
