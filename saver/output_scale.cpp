@@ -22,8 +22,11 @@ OutputBuffer BufferForOutput(int32_t logicalWidth, int32_t logicalHeight, int32_
             Scaled(logicalHeight, scale120, kFractionalScaleDenominator), 1, true,
             Scaled(kBaseDpi, scale120, kFractionalScaleDenominator)};
   }
-  // The scale is capped where a buffer of one logical pixel would pass the longest side.
+  // The scale is capped where a buffer of one logical pixel would pass the longest side,
+  // and a side is cut to a whole number of logical pixels: the buffer's sides must be
+  // multiples of its scale.
   const int32_t scale = std::clamp(integerScale, 1, kMaxBufferSide);
-  return {Scaled(logicalWidth, scale, 1), Scaled(logicalHeight, scale, 1), scale, false,
-          Scaled(kBaseDpi, scale, 1)};
+  const int32_t most = kMaxBufferSide / scale;
+  return {std::clamp(logicalWidth, 0, most) * scale, std::clamp(logicalHeight, 0, most) * scale,
+          scale, false, Scaled(kBaseDpi, scale, 1)};
 }

@@ -22,6 +22,7 @@ struct OutputBuffer {
 // With a fractional scale (`scale120` > 0, the preferred scale over 120), the buffer is the
 // logical size times that scale, rounded half away from zero, shown through a viewport.
 // Otherwise it is the logical size times the integer scale (1 when not positive), shown
-// at that buffer scale. Line widths grow with the scale, as Windows grows them with DPI.
+// at that buffer scale, each side cut to a multiple of the scale within kMaxBufferSide. Line widths
+// grow with the scale, as Windows grows them with DPI.
 OutputBuffer BufferForOutput(int32_t logicalWidth, int32_t logicalHeight, int32_t integerScale,
                              int32_t scale120);

@@ -305,10 +305,11 @@ void OnBufferRelease(void* data, wl_buffer*) {
 void Fit(Output& o) {
   const OutputBuffer geometry =
       BufferForOutput(o.logicalWidth, o.logicalHeight, o.scale, o.fractional ? o.scale120 : 0);
-  if (o.fractional != nullptr && o.viewport != nullptr) {
-    wp_viewport_set_destination(o.viewport, o.logicalWidth, o.logicalHeight);
-  } else {
-    wl_surface_set_buffer_scale(o.surface, geometry.bufferScale);
+  wl_surface_set_buffer_scale(o.surface, geometry.bufferScale);
+  if (o.viewport != nullptr) {
+    // -1, -1 unsets the destination: without a fractional scale the buffer scale maps it.
+    wp_viewport_set_destination(o.viewport, geometry.viewport ? o.logicalWidth : -1,
+                                geometry.viewport ? o.logicalHeight : -1);
   }
   const bool same = o.configured && geometry.width == o.geometry.width &&
                     geometry.height == o.geometry.height && geometry.dpi == o.geometry.dpi;
@@ -488,6 +489,24 @@ void DestroyOutput(Output& o) {
 
 // Input of the saver ----------------------------------------------------------------------
 
+// Input devices and seats have a release request only from version 3 and 5 on; before,
+// the proxy is only destroyed.
+void ReleaseKeyboard(wl_keyboard* keyboard) {
+  if (wl_keyboard_get_version(keyboard) >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
+    wl_keyboard_release(keyboard);
+  } else {
+    wl_keyboard_destroy(keyboard);
+  }
+}
+
+void ReleasePointer(wl_pointer* pointer) {
+  if (wl_pointer_get_version(pointer) >= WL_POINTER_RELEASE_SINCE_VERSION) {
+    wl_pointer_release(pointer);
+  } else {
+    wl_pointer_destroy(pointer);
+  }
+}
+
 void OnKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { close(fd); }
 void OnKeyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
 void OnKeyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
@@ -561,14 +580,14 @@ void OnSeatCapabilities(void* data, wl_seat* seat, uint32_t capabilities) {
     client.keyboard = wl_seat_get_keyboard(seat);
     wl_keyboard_add_listener(client.keyboard, &KeyboardListener(), &client);
   } else if (!keys && client.keyboard != nullptr) {
-    wl_keyboard_release(client.keyboard);
+    ReleaseKeyboard(client.keyboard);
     client.keyboard = nullptr;
   }
   if (pointing && client.pointer == nullptr) {
     client.pointer = wl_seat_get_pointer(seat);
     wl_pointer_add_listener(client.pointer, &PointerListener(), &client);
   } else if (!pointing && client.pointer != nullptr) {
-    wl_pointer_release(client.pointer);
+    ReleasePointer(client.pointer);
     client.pointer = nullptr;
   }
 }
@@ -649,9 +668,15 @@ const wl_registry_listener& RegistryListener() {
 void Disconnect(Client& client) {
   for (auto& o : client.outputs) DestroyOutput(*o);
   client.outputs.clear();
-  if (client.keyboard != nullptr) wl_keyboard_release(client.keyboard);
-  if (client.pointer != nullptr) wl_pointer_release(client.pointer);
-  if (client.seat != nullptr) wl_seat_release(client.seat);
+  if (client.keyboard != nullptr) ReleaseKeyboard(client.keyboard);
+  if (client.pointer != nullptr) ReleasePointer(client.pointer);
+  if (client.seat != nullptr) {
+    if (wl_seat_get_version(client.seat) >= WL_SEAT_RELEASE_SINCE_VERSION) {
+      wl_seat_release(client.seat);
+    } else {
+      wl_seat_destroy(client.seat);
+    }
+  }
   if (client.fractionalManager != nullptr)
     wp_fractional_scale_manager_v1_destroy(client.fractionalManager);
   if (client.viewporter != nullptr) wp_viewporter_destroy(client.viewporter);
