@@ -192,6 +192,39 @@ def test_the_saver_covers_every_output_and_a_key_ends_it(shared_sway):
         assert (saver.wait(5), saver.stderr.read()) == (0, "")
 
 
+def savers_of(group):
+    """The lumerin processes of process group `group`."""
+    found = subprocess.run(["pgrep", "-g", str(group), "-x", "lumerin"], capture_output=True,
+                           text=True).stdout.split()
+    return [int(pid) for pid in found]
+
+
+def test_swayidle_starts_the_saver_after_its_timeout(shared_sway):
+    background = (0x60, 0x20, 0x40)
+    command = " ".join([tool(), "saver", *KOCH, "--background", "602040"])
+    # The keyboard first, its key after the saver has shown (see the test above).
+    typist = subprocess.Popen(["wtype", "-s", "4000", "-k", "Escape"], env=shared_sway.env,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    idle = subprocess.Popen(["swayidle", "-w", "timeout", "2", command], env=shared_sway.env,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            start_new_session=True)
+    started = time.monotonic()
+    try:
+        assert wait_for(lambda: all(figure_drawn(shared_sway, o, background) for o in SIZES), 4)
+        assert time.monotonic() - started >= 2, "the saver came before the idle time"
+        assert savers_of(idle.pid) and typist.poll() is None
+        typist.wait(10)
+        # The key ends it; swayidle would start another only after two more idle seconds.
+        assert wait_for(lambda: not savers_of(idle.pid), 1.5)
+    finally:
+        with contextlib.suppress(ProcessLookupError):
+            os.killpg(idle.pid, signal.SIGTERM)
+        idle.wait(10)
+        if typist.poll() is None:
+            typist.kill()
+            typist.wait()
+
+
 # Bad input and faults ---------------------------------------------------------------------
 @pytest.mark.parametrize("args, status, message", [
     (["wallpaper", "--output", "HEADLESS-9"], 2,
