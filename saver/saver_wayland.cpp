@@ -457,7 +457,11 @@ const wl_output_listener& OutputListener() {
 
 void OnXdgPosition(void*, zxdg_output_v1*, int32_t, int32_t) {}
 void OnXdgSize(void*, zxdg_output_v1*, int32_t, int32_t) {}
-void OnXdgDone(void*, zxdg_output_v1*) {}
+void OnXdgDone(void* data, zxdg_output_v1*) {
+  // A name that only xdg-output gives may come after wl_output's done.
+  Output& o = *static_cast<Output*>(data);
+  if (o.client->started && o.surface == nullptr) MakeSurface(o);
+}
 void OnXdgName(void* data, zxdg_output_v1*, const char* name) {
   // Where wl_output has no name event (before version 4), xdg-output names the output.
   Output& o = *static_cast<Output*>(data);
