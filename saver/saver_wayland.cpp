@@ -741,14 +741,19 @@ LoopEnd RunLoop(Client& client) {
     while (wl_display_prepare_read(display) != 0) {
       if (wl_display_dispatch_pending(display) < 0) return LoopEnd::kDisplayGone;
     }
-    if (wl_display_flush(display) < 0 && errno != EAGAIN) {
-      wl_display_cancel_read(display);
-      return LoopEnd::kDisplayGone;
+    // A full socket keeps the rest of the requests: the poll then waits to send them too.
+    short events = POLLIN;
+    if (wl_display_flush(display) < 0) {
+      if (errno != EAGAIN) {
+        wl_display_cancel_read(display);
+        return LoopEnd::kDisplayGone;
+      }
+      events |= POLLOUT;
     }
     const double timer = NextTimer(client);
     int timeout = -1;
     if (timer >= 0) timeout = static_cast<int>(std::ceil(std::max(0.0, timer - NowMs())));
-    pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {stopSignals, POLLIN, 0}};
+    pollfd fds[2] = {{wl_display_get_fd(display), events, 0}, {stopSignals, POLLIN, 0}};
     const int ready = poll(fds, 2, timeout);
     if (ready < 0 && errno != EINTR) {
       wl_display_cancel_read(display);
