@@ -9,11 +9,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "core/catalogue.h"
 #include "core/rewrite.h"
@@ -234,9 +236,14 @@ void Present(Output& o, bool wantFrame) {
       }
       CopyStale(o.pixels, b);
       wl_surface_attach(o.surface, b.buffer, 0, 0);
-      wl_surface_damage_buffer(o.surface, o.undamaged.left, o.undamaged.top,
-                               o.undamaged.right - o.undamaged.left,
-                               o.undamaged.bottom - o.undamaged.top);
+      if (wl_surface_get_version(o.surface) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION) {
+        wl_surface_damage_buffer(o.surface, o.undamaged.left, o.undamaged.top,
+                                 o.undamaged.right - o.undamaged.left,
+                                 o.undamaged.bottom - o.undamaged.top);
+      } else {
+        // An older compositor takes damage in surface units only: all of it, then.
+        wl_surface_damage(o.surface, 0, 0, INT32_MAX, INT32_MAX);
+      }
       o.undamaged = {0, 0, 0, 0};
       b.busy = true;
       commit = true;
