@@ -38,7 +38,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://lumerin.example.org)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xsecurelock | mate-screensaver")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xsecurelock | mate-screensaver | swayidle")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "plane fractals growing in ten colours, a screen saver")
@@ -49,5 +49,8 @@ the generations of one fractal again and again.
 
 This package holds the display mode for XScreenSaver, xsecurelock and MATE's
 screensaver, with its settings for xscreensaver-settings, and the lumerin
-command, which also draws the figures into PNG, SVG and animated GIF images.")
+command, which also draws the figures into PNG, SVG and animated GIF images.
+On Wayland compositors with the layer shell (sway, Hyprland, river, Wayfire,
+labwc, KDE Plasma) it runs as a screen saver for swayidle or hypridle and as a
+live wallpaper.")
 include(CPack)

@@ -14,12 +14,44 @@ find_package(GIF 5 REQUIRED)
 
 find_package(X11 REQUIRED)
 
-# The tool, with the X11 layer (*_x11.cpp) of its display mode, "lumerin saver".
+# The Wayland client's protocols: the layer shell from the project's own description, the
+# others from Debian's wayland-protocols, each made into C by wayland-scanner.
+pkg_check_modules(WAYLAND_CLIENT REQUIRED IMPORTED_TARGET wayland-client)
+pkg_get_variable(WAYLAND_PROTOCOLS_DIR wayland-protocols pkgdatadir)
+if(NOT WAYLAND_PROTOCOLS_DIR)
+  message(FATAL_ERROR "wayland-protocols is missing (Debian's wayland-protocols package)")
+endif()
+find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
+set(LUMERIN_WAYLAND_DIR ${CMAKE_BINARY_DIR}/wayland)
+set(LUMERIN_WAYLAND_SOURCES)
+foreach(xml
+    ${PROJECT_SOURCE_DIR}/saver/layer_shell.xml
+    ${WAYLAND_PROTOCOLS_DIR}/stable/xdg-shell/xdg-shell.xml
+    ${WAYLAND_PROTOCOLS_DIR}/unstable/xdg-output/xdg-output-unstable-v1.xml
+    ${WAYLAND_PROTOCOLS_DIR}/stable/viewporter/viewporter.xml
+    ${WAYLAND_PROTOCOLS_DIR}/staging/fractional-scale/fractional-scale-v1.xml)
+  get_filename_component(stem ${xml} NAME_WE)
+  add_custom_command(
+    OUTPUT ${LUMERIN_WAYLAND_DIR}/${stem}-client.h ${LUMERIN_WAYLAND_DIR}/${stem}.c
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${LUMERIN_WAYLAND_DIR}
+    COMMAND ${WAYLAND_SCANNER} client-header ${xml} ${LUMERIN_WAYLAND_DIR}/${stem}-client.h
+    COMMAND ${WAYLAND_SCANNER} private-code ${xml} ${LUMERIN_WAYLAND_DIR}/${stem}.c
+    DEPENDS ${xml} VERBATIM)
+  list(APPEND LUMERIN_WAYLAND_SOURCES ${LUMERIN_WAYLAND_DIR}/${stem}-client.h
+    ${LUMERIN_WAYLAND_DIR}/${stem}.c)
+endforeach()
+
+# The tool, with the X11 and Wayland layers (*_x11.cpp, *_wayland.cpp) of its display
+# mode, "lumerin saver", and of "lumerin wallpaper".
 file(GLOB LUMERIN_TOOL_SOURCES CONFIGURE_DEPENDS tools/*.cpp)
 file(GLOB LUMERIN_X11_SOURCES CONFIGURE_DEPENDS
   core/*_x11.cpp render/*_x11.cpp saver/*_x11.cpp settings/*_x11.cpp ui/*_x11.cpp host/*_x11.cpp)
-add_executable(lumerin ${LUMERIN_TOOL_SOURCES} ${LUMERIN_X11_SOURCES})
-target_link_libraries(lumerin PRIVATE lumerin_core PkgConfig::CAIRO GIF::GIF X11::X11)
+file(GLOB LUMERIN_WAYLAND_LAYER CONFIGURE_DEPENDS saver/*_wayland.cpp)
+add_executable(lumerin ${LUMERIN_TOOL_SOURCES} ${LUMERIN_X11_SOURCES} ${LUMERIN_WAYLAND_LAYER}
+  ${LUMERIN_WAYLAND_SOURCES})
+target_include_directories(lumerin PRIVATE ${LUMERIN_WAYLAND_DIR})
+target_link_libraries(lumerin PRIVATE lumerin_core PkgConfig::CAIRO GIF::GIF X11::X11
+  PkgConfig::WAYLAND_CLIENT)
 target_compile_options(lumerin PRIVATE ${LUMERIN_WARNINGS} ${LUMERIN_HARDENING})
 target_link_options(lumerin PRIVATE -Wl,-z,relro,-z,now)
 
@@ -81,6 +113,8 @@ if(BUILD_TESTING)
   if(TEST tool.test_package)
     set_tests_properties(tool.test_package PROPERTIES TIMEOUT 300)
   endif()
+  # About 12 s here: sway, a nested sway per test that changes outputs, weston.
+  set_tests_properties(tool.test_wayland PROPERTIES TIMEOUT 90)
   # Where the package's test installs it into /usr (CI), the hosts must not meet that copy.
   if(TEST tool.test_package AND TEST tool.test_saver)
     set_tests_properties(tool.test_package tool.test_saver PROPERTIES RESOURCE_LOCK system_usr)

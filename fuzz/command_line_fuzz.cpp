@@ -112,9 +112,10 @@ struct SaverReading {
   SettingsRecord settings;
 };
 
-SaverReading ReadSaver(const Args& args, const char* namedWindow) {
+SaverReading ReadSaver(const Args& args, const char* namedWindow,
+                       SaverCommandKind kind = SaverCommandKind::kSaver) {
   SaverReading reading = {};
-  const std::string refused = ReadSaverCommand(args, namedWindow, &reading.command);
+  const std::string refused = ReadSaverCommand(args, namedWindow, &reading.command, kind);
   reading.accepted = refused.empty();
   reading.settings = Settings;
   if (!reading.accepted) Require(refused.find('\n') == std::string::npos);
@@ -169,6 +170,28 @@ void CheckSaverOptions(const uint8_t* data, size_t size) {
     Require(other.command.window.windowId == reading.command.window.windowId);
     Require(std::memcmp(&other.settings, &reading.settings, sizeof Settings) == 0);
   }
+
+  // The same words as the wallpaper's: the drawing options read alike, the windows are
+  // refused and every output named is a name.
+  Args wallpaper = args;
+  wallpaper[0] = "wallpaper";
+  const SaverReading paper = ReadSaver(wallpaper, nullptr, SaverCommandKind::kWallpaper);
+  if (paper.accepted) {
+    if (!paper.command.help) {
+      SanitizeSettings();
+      Require(std::memcmp(&paper.settings, &Settings, sizeof Settings) == 0);
+    }
+    Require(!paper.command.windowNamed && paper.command.window.kind == SaverWindowKind::kOwn);
+    for (const std::string& output : paper.command.outputs) Require(!output.empty());
+  }
+  // A line without windows or outputs means the same settings to both commands.
+  if (paper.accepted && reading.accepted && !reading.command.help && !paper.command.help &&
+      !reading.command.windowNamed && paper.command.outputs.empty())
+    Require(std::memcmp(&paper.settings, &reading.settings, sizeof Settings) == 0);
+  Args paperRespelt = respelt;
+  paperRespelt[0] = "wallpaper";
+  Require(ReadSaver(paperRespelt, nullptr, SaverCommandKind::kWallpaper).accepted ==
+          paper.accepted);
 }
 
 }  // namespace

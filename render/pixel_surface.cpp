@@ -50,6 +50,12 @@ bool ClipLine(double& x0, double& y0, double& x1, double& y1, double loX, double
 
 }  // namespace
 
+int32_t DpiOfScale(double scale) {
+  // Written so that a NaN fails the test too.
+  if (!(scale > 0)) return kBaseDpi;
+  return static_cast<int32_t>(std::lround(std::min(scale, 1024.0) * kBaseDpi));
+}
+
 void PixelSurface::Resize(int width, int height) {
   width_ = ClampSide(width);
   height_ = ClampSide(height);
@@ -102,7 +108,10 @@ void PixelSurface::Stamp(int x, int y, uint32_t pixel) {
 }
 
 void PixelSurface::LineTo(int x, int y) {
-  const int width = std::clamp(Settings.LineWidth, kLineWidthMinPixels, kLineWidthMaxPixels);
+  const int width = std::min<int>(
+      ScaledLineWidth(std::clamp(Settings.LineWidth, kLineWidthMinPixels, kLineWidthMaxPixels),
+                      dpi_),
+      kMaxPenPixels);
   const uint32_t pixel = PixelOf(colors[pen_]);
   if (width > 1 && stampWidth_ != width) {
     // The pixels whose centres lie within half the width of the pen's centre: the pixel

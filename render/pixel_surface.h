@@ -7,7 +7,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "render/monitor_layout.h"
 #include "render/turtle.h"
+
+// The DPI of a display whose pixels are `scale` times the size of those at kBaseDpi (a
+// device pixel ratio, an output's scale), rounded; kBaseDpi for a scale that is not a
+// positive number.
+int32_t DpiOfScale(double scale);
 
 class PixelSurface : public DrawingSurface {
  public:
@@ -17,6 +23,12 @@ class PixelSurface : public DrawingSurface {
 
   // A new size, every pixel the background. Sides are brought into 0 .. kMaxClientSide.
   void Resize(int width, int height);
+
+  // The DPI the lines are drawn at: a line of Settings.LineWidth pixels at kBaseDpi is
+  // ScaledLineWidth(LineWidth, dpi) pixels wide, at most kMaxPenPixels.
+  void SetDpi(int32_t dpi) { dpi_ = dpi; }
+  int32_t dpi() const { return dpi_; }
+  static constexpr int kMaxPenPixels = 64;
 
   void Clear() override;
   void MoveTo(int x, int y) override;
@@ -42,6 +54,7 @@ class PixelSurface : public DrawingSurface {
   std::vector<uint32_t> pixels_;
   int width_ = 0, height_ = 0;
   int x_ = 0, y_ = 0, pen_ = 0;
+  int32_t dpi_ = kBaseDpi;
   Rect changed_ = {0, 0, 0, 0};
   int stampWidth_ = 0;         // the line width the stamp below was made for
   std::vector<int8_t> stamp_;  // offsets (dx, dy) of a round pen's pixels

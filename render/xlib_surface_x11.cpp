@@ -59,8 +59,9 @@ void XlibPens::Create() {
   values.foreground = PixelOf(Settings.Background);
   background_ = XCreateGC(display_, window_, GCForeground | GCGraphicsExposures, &values);
 
-  const bool thin = Settings.LineWidth <= 1;
-  values.line_width = thin ? 0 : Settings.LineWidth;
+  const int32_t width = ScaledLineWidth(Settings.LineWidth, dpi_);
+  const bool thin = width <= 1;
+  values.line_width = thin ? 0 : width;
   values.cap_style = thin ? CapNotLast : CapRound;
   values.join_style = JoinRound;
   values.line_style = LineSolid;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "render/monitor_layout.h"
 #include "render/palette.h"
 #include "render/turtle.h"
 
@@ -19,9 +20,13 @@ class XlibPens {
   XlibPens(const XlibPens&) = delete;
   XlibPens& operator=(const XlibPens&) = delete;
 
-  // Ten pens of width Settings.LineWidth in colors, and the Settings.Background brush, in
-  // place of the earlier ones. Width 1 draws GDI's thin line, which leaves out its last
-  // pixel; wider pens have round ends, which GDI's wide pens have too.
+  // The DPI the desktop states (kBaseDpi when it states none): the pens made from then on
+  // grow with it, as Windows grows them with a monitor's DPI.
+  void SetDpi(int32_t dpi) { dpi_ = dpi; }
+
+  // Ten pens of width Settings.LineWidth (at kBaseDpi) in colors, and the
+  // Settings.Background brush, in place of the earlier ones. Width 1 draws GDI's thin line, which
+  // leaves out its last pixel; wider pens have round ends, which GDI's wide pens have too.
   void Create();
   void Free();
 
@@ -43,6 +48,7 @@ class XlibPens {
   // Colormap cells taken for the pens on a visual without fixed colours, given back by Free.
   unsigned long allocated_[kPaletteSize + 1] = {};
   int allocatedCount_ = 0;
+  int32_t dpi_ = kBaseDpi;
 };
 
 // The drawing pass's surface on a window of the given size. Pause is left to the caller,

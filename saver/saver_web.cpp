@@ -15,6 +15,7 @@
 #include "render/pixel_surface.h"
 #include "render/turtle.h"
 #include "saver/animation.h"
+#include "saver/paced_drawing.h"
 #include "saver/random.h"
 #include "settings/settings.h"
 #include "tools/saver_options.h"
@@ -44,104 +45,32 @@ int PageSide(int side) { return std::clamp(side, 0, kMaxPageSide); }
 EM_JS(double, DateNowMs, (), { return Date.now(); });
 uint32_t DateTicks() { return static_cast<uint32_t>(std::fmod(DateNowMs(), 4294967296.0)); }
 
-// The drawing pass's operations, kept so that the page can draw them as they fall due and
-// draw them again at a new size.
-struct Operation {
-  enum Kind : uint8_t { kMove, kPen, kLine } kind;
-  int32_t a, b;
-};
-
-class RecordingSurface : public DrawingSurface {
- public:
-  explicit RecordingSurface(std::vector<Operation>& ops) : ops_(ops) {}
-  void Clear() override {}
-  void MoveTo(int x, int y) override { ops_.push_back({Operation::kMove, x, y}); }
-  void SelectPen(int pen) override { ops_.push_back({Operation::kPen, pen, 0}); }
-  void LineTo(int x, int y) override { ops_.push_back({Operation::kLine, x, y}); }
-  bool Pause(int) override { return true; }
-
- private:
-  std::vector<Operation>& ops_;
-};
-
-// The slideshow's picks only rebuild the pens; the page's own loop draws and waits.
-class PagePlatform : public AnimationPlatform {
- public:
-  void RebuildPens(int32_t palette) override { ApplyPalette(palette); }
-  bool Draw() override { return false; }
-  bool Wait(uint32_t) override { return false; }
-};
-
-enum class Phase { kDrawing, kPausing, kNothingToDraw };
-
 struct Page {
   Args settings = {"saver"};
-  PagePlatform platform;
+  PacedPlatform platform;
   FixedFractalCursor cursor;
   PixelSurface surface;
-  std::vector<Operation> ops;
-  size_t nextOp = 0;
-  int64_t figureSegments = 0, shownSegments = 0;
-  Phase phase = Phase::kNothingToDraw;
-  double drawingStart = 0, drawingEnd = 0, pauseEnd = 0;
-  uint32_t pauseMs = 0;
-  double hiddenAt = -1, lastFrame = 0;
-  int64_t drawings = 0, segmentsEver = 0;
+  PacedDrawing drawing;
   std::string text;  // the last string handed to the page
   int32_t changed[4] = {};
 };
 
 Page page;
 
-// Both passes over CurrentString at the current size, into the list of operations.
-void Record() {
-  page.ops.clear();
-  page.figureSegments = 0;
-  Render(0, nullptr);
-  RecordingSurface recorder(page.ops);
-  Render(1, &recorder);
-  for (const Operation& op : page.ops) page.figureSegments += op.kind == Operation::kLine;
-}
-
-// Draws the recorded operations up to and including the segment numbered `segments`.
-void ShowUpTo(int64_t segments) {
-  while (page.shownSegments < segments && page.nextOp < page.ops.size()) {
-    const Operation& op = page.ops[page.nextOp++];
-    switch (op.kind) {
-      case Operation::kMove:
-        page.surface.MoveTo(op.a, op.b);
-        break;
-      case Operation::kPen:
-        page.surface.SelectPen(op.a);
-        break;
-      case Operation::kLine:
-        page.surface.LineTo(op.a, op.b);
-        ++page.shownSegments;
-        ++page.segmentsEver;
-        break;
-    }
-  }
-}
-
 // The next drawing of the loop the settings ask for, starting at `now`.
 void NextDrawing(double now) {
-  if (Settings.DefaultMode != 0) {
-    PrepareSlideshowDrawing(page.platform);
-  } else if (!page.cursor.Advance()) {
-    page.phase = Phase::kNothingToDraw;
-    page.pauseEnd = now + kIdleWaitMs;
-    return;
+  if (PrepareNextDrawing(page.platform, page.cursor)) {
+    page.drawing.Start(now, page.surface);
+  } else {
+    page.drawing.StartIdle(now);
   }
-  Record();
-  page.surface.Clear();
-  page.nextOp = 0;
-  page.shownSegments = 0;
-  page.phase = Phase::kDrawing;
-  page.drawingStart = now;
-  // One segment every kSegmentPauseMs, the pause after the last one included.
-  page.drawingEnd = now + static_cast<double>(page.figureSegments) * kSegmentPauseMs;
-  page.pauseMs = PauseAfterDrawingMs();
-  ++page.drawings;
+}
+
+// The canvas's size in device pixels and the device pixel ratio, as the DPI its lines are
+// drawn at: a width of 2 is 4 device pixels at a ratio of 2, as on Windows at 200 %.
+void TakeCanvas(int width, int height, double pixelRatio) {
+  SetDrawingArea(PageSide(width), PageSide(height));
+  page.surface.SetDpi(DpiOfScale(pixelRatio));
 }
 
 std::string SettingsReason(const std::string& refused) {
@@ -188,7 +117,7 @@ EMSCRIPTEN_KEEPALIVE const char* lumerin_take_setting(const char* name, const ch
   return page.text.c_str();
 }
 
-EMSCRIPTEN_KEEPALIVE void lumerin_start(double now, int width, int height) {
+EMSCRIPTEN_KEEPALIVE void lumerin_start(double now, int width, int height, double pixelRatio) {
   randomTickSource = DateTicks;
   ResetCatalogue();
   ResetCurrentString();
@@ -198,67 +127,34 @@ EMSCRIPTEN_KEEPALIVE void lumerin_start(double now, int width, int height) {
   SanitizeSettings();
   if (Settings.DefaultMode == 0) SetStartAngle(Settings.NumFractal, Settings.Angle);
   page.cursor = FixedFractalCursor();
-  page.hiddenAt = -1;
-  SetDrawingArea(PageSide(width), PageSide(height));
+  page.drawing.Resume(now);
+  TakeCanvas(width, height, pixelRatio);
   page.surface.Resize(clientWidth, clientHeight);
   NextDrawing(now);
 }
 
 EMSCRIPTEN_KEEPALIVE double lumerin_frame(double now) {
-  // A frame or timer that was already on its way when the page was hidden draws nothing.
-  if (page.hiddenAt >= 0) return now;
-  page.lastFrame = now;
   for (;;) {
-    switch (page.phase) {
-      case Phase::kDrawing: {
-        // Segment k (from 1) is due kSegmentPauseMs x (k - 1) after the start.
-        const double elapsed = std::max(0.0, now - page.drawingStart);
-        const int64_t due =
-            std::min(page.figureSegments, static_cast<int64_t>(elapsed / kSegmentPauseMs) + 1);
-        ShowUpTo(due);
-        if (page.shownSegments < page.figureSegments) return -1;
-        page.phase = Phase::kPausing;
-        page.pauseEnd = page.drawingEnd + page.pauseMs;
-        break;
-      }
-      case Phase::kPausing:
-      case Phase::kNothingToDraw:
-        if (now < page.pauseEnd) return page.pauseEnd;
-        NextDrawing(now);
-        if (page.phase == Phase::kNothingToDraw) return page.pauseEnd;
-        break;
-    }
+    const double next = page.drawing.Frame(now, page.surface);
+    if (next != PacedDrawing::kNewDrawingDue) return next;
+    NextDrawing(now);
   }
 }
 
-EMSCRIPTEN_KEEPALIVE void lumerin_resize(int width, int height) {
-  SetDrawingArea(PageSide(width), PageSide(height));
-  if (clientWidth == page.surface.width() && clientHeight == page.surface.height()) return;
+EMSCRIPTEN_KEEPALIVE void lumerin_resize(int width, int height, double pixelRatio) {
+  const int32_t dpi = page.surface.dpi();
+  TakeCanvas(width, height, pixelRatio);
+  if (clientWidth == page.surface.width() && clientHeight == page.surface.height() &&
+      dpi == page.surface.dpi())
+    return;
   page.surface.Resize(clientWidth, clientHeight);
-  if (page.phase == Phase::kNothingToDraw) return;
   // CurrentString still holds the figure: its operations at the new size, and at once as
   // many segments as were shown.
-  const int64_t shown = page.shownSegments;
-  Record();
-  page.nextOp = 0;
-  page.shownSegments = 0;
-  const int64_t ever = page.segmentsEver;
-  ShowUpTo(shown);
-  page.segmentsEver = ever;
+  page.drawing.Refit(page.surface);
 }
 
-EMSCRIPTEN_KEEPALIVE void lumerin_suspend(double now) {
-  if (page.hiddenAt < 0) page.hiddenAt = now;
-}
-
-EMSCRIPTEN_KEEPALIVE void lumerin_resume(double now) {
-  if (page.hiddenAt < 0) return;
-  const double hidden = std::max(0.0, now - page.hiddenAt);
-  page.drawingStart += hidden;
-  page.drawingEnd += hidden;
-  page.pauseEnd += hidden;
-  page.hiddenAt = -1;
-}
+EMSCRIPTEN_KEEPALIVE void lumerin_suspend(double now) { page.drawing.Suspend(now); }
+EMSCRIPTEN_KEEPALIVE void lumerin_resume(double now) { page.drawing.Resume(now); }
 
 EMSCRIPTEN_KEEPALIVE const uint32_t* lumerin_pixels() { return page.surface.pixels(); }
 EMSCRIPTEN_KEEPALIVE int lumerin_width() { return page.surface.width(); }
@@ -276,20 +172,23 @@ EMSCRIPTEN_KEEPALIVE const int32_t* lumerin_take_changed() {
 EMSCRIPTEN_KEEPALIVE const char* lumerin_status() {
   static const char* const kPhases[] = {"drawing", "pausing", "nothing to draw"};
   char line[640];
-  std::snprintf(
-      line, sizeof line,
-      "{\"phase\":\"%s\",\"drawings\":%lld,\"segments\":%lld,\"figureSegments\":%lld,"
-      "\"segmentsEver\":%lld,\"drawingStart\":%.3f,\"lastFrame\":%.3f,"
-      "\"width\":%d,\"height\":%d,\"slideshow\":%s,\"fractal\":%d,\"from\":%d,"
-      "\"to\":%d,\"pause\":%d,\"lineWidth\":%d,\"angle\":%d,\"background\":%u,"
-      "\"colors\":[%u,%u,%u,%u,%u,%u,%u,%u,%u,%u]}",
-      kPhases[static_cast<int>(page.phase)], static_cast<long long>(page.drawings),
-      static_cast<long long>(page.shownSegments), static_cast<long long>(page.figureSegments),
-      static_cast<long long>(page.segmentsEver), page.drawingStart, page.lastFrame,
-      page.surface.width(), page.surface.height(), Settings.DefaultMode != 0 ? "true" : "false",
-      Settings.NumFractal, Settings.iterFrom, Settings.iterTo, Settings.TimeOut, Settings.LineWidth,
-      Settings.Angle, Settings.Background, colors[0], colors[1], colors[2], colors[3], colors[4],
-      colors[5], colors[6], colors[7], colors[8], colors[9]);
+  std::snprintf(line, sizeof line,
+                "{\"phase\":\"%s\",\"drawings\":%lld,\"segments\":%lld,\"figureSegments\":%lld,"
+                "\"segmentsEver\":%lld,\"drawingStart\":%.3f,\"lastFrame\":%.3f,"
+                "\"width\":%d,\"height\":%d,\"slideshow\":%s,\"fractal\":%d,\"from\":%d,"
+                "\"to\":%d,\"pause\":%d,\"lineWidth\":%d,\"angle\":%d,\"background\":%u,"
+                "\"dpi\":%d,\"colors\":[%u,%u,%u,%u,%u,%u,%u,%u,%u,%u]}",
+                kPhases[static_cast<int>(page.drawing.phase())],
+                static_cast<long long>(page.drawing.drawings()),
+                static_cast<long long>(page.drawing.shownSegments()),
+                static_cast<long long>(page.drawing.figureSegments()),
+                static_cast<long long>(page.drawing.segmentsEver()), page.drawing.drawingStart(),
+                page.drawing.lastFrame(), page.surface.width(), page.surface.height(),
+                Settings.DefaultMode != 0 ? "true" : "false", Settings.NumFractal,
+                Settings.iterFrom, Settings.iterTo, Settings.TimeOut, Settings.LineWidth,
+                Settings.Angle, Settings.Background, page.surface.dpi(), colors[0], colors[1],
+                colors[2], colors[3], colors[4], colors[5], colors[6], colors[7], colors[8],
+                colors[9]);
   page.text = line;
   return page.text.c_str();
 }
@@ -297,7 +196,7 @@ EMSCRIPTEN_KEEPALIVE const char* lumerin_status() {
 EMSCRIPTEN_KEEPALIVE const char* lumerin_digests(int width, int height, double now) {
   const int canvasWidth = page.surface.width(), canvasHeight = page.surface.height();
   page.text = AllFigureDigests(width, height);
-  lumerin_start(now, canvasWidth, canvasHeight);
+  lumerin_start(now, canvasWidth, canvasHeight, page.surface.dpi() / static_cast<double>(kBaseDpi));
   return page.text.c_str();
 }
 }

@@ -15,16 +15,19 @@ void lumerin_clear_settings();
 // Returns "" when it is taken, else the reason it is left out (the default stays).
 const char* lumerin_take_setting(const char* name, const char* value, int hasValue);
 // Draws afresh from the first-run settings with the settings taken, on a canvas of
-// width x height device pixels, from page time `now` (milliseconds).
-void lumerin_start(double now, int width, int height);
+// width x height device pixels at `pixelRatio` device pixels per CSS pixel (the lines grow
+// with it), from page time `now` (milliseconds).
+void lumerin_start(double now, int width, int height, double pixelRatio);
 
 // Draws what is due by page time `now`. Returns a negative number when the next
 // animation frame should call again, else the page time to call again at: the end of a
-// pause, during which no frame is needed.
+// pause, during which no frame is needed. A gap far longer than a frame since the last
+// one, as when the host stopped the renderer, counts as a pause of the page.
 double lumerin_frame(double now);
-// A new canvas size: the figure drawn so far is drawn again at once to fit it.
-void lumerin_resize(int width, int height);
-// The page was hidden, or shown again: the time between is left out of the figure's pace.
+// A new canvas size or pixel ratio: the figure drawn so far is drawn again at once to fit.
+void lumerin_resize(int width, int height, double pixelRatio);
+// The page was hidden or paused by its host, or shown again: the time between is left out
+// of the figure's pace.
 void lumerin_suspend(double now);
 void lumerin_resume(double now);
 

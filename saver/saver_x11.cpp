@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
@@ -11,7 +12,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "render/palette.h"
 #include "render/turtle.h"
@@ -59,16 +62,25 @@ int OnXError(Display*, XErrorEvent* error) {
 // process if this returns, so it ends it itself, quietly.
 int OnXIOError(Display*) { _exit(kSaverEnded); }
 
-bool InstallSignals() {
-  if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-  struct sigaction action = {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  if (sigaction(SIGTERM, &action, nullptr) != 0 || sigaction(SIGINT, &action, nullptr) != 0)
-    return false;
-  // A write to a closed X connection then fails into the IO error handler instead.
-  signal(SIGPIPE, SIG_IGN);
-  return true;
+// The scale the desktop states in its Xft.dpi resource, which X11 desktops set for a
+// screen of many pixels per inch; kBaseDpi when it states none or nonsense.
+int32_t DesktopDpi(Display* display) {
+  const char* resources = XResourceManagerString(display);
+  if (resources == nullptr) return kBaseDpi;
+  XrmInitialize();
+  XrmDatabase database = XrmGetStringDatabase(resources);
+  if (database == nullptr) return kBaseDpi;
+  int32_t dpi = kBaseDpi;
+  char* type = nullptr;
+  XrmValue value = {};
+  if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
+    char* end = nullptr;
+    const double stated = std::strtod(value.addr, &end);
+    if (end != value.addr && stated > 0 && stated <= kBaseDpi * 64)
+      dpi = static_cast<int32_t>(std::lround(stated));
+  }
+  XrmDestroyDatabase(database);
+  return dpi;
 }
 
 uint64_t NowMs() {
@@ -92,6 +104,7 @@ class X11Saver : public AnimationPlatform {
         shown_(attributes.map_state == IsViewable),
         pens_(display, window, attributes.visual, attributes.colormap, attributes.depth) {
     deleteAtom_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
+    pens_.SetDpi(DesktopDpi(display));
   }
 
   // Waits to be shown, clears the window and runs the loop the settings ask for, until
@@ -302,8 +315,22 @@ Window VirtualRoot(Display* display) {
 
 }  // namespace
 
+int InstallStopSignals() {
+  if (signalPipe[0] >= 0) return signalPipe[0];
+  if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
+  struct sigaction action = {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  if (sigaction(SIGTERM, &action, nullptr) != 0 || sigaction(SIGINT, &action, nullptr) != 0)
+    return -1;
+  // A write to a closed connection then fails with an error (into Xlib's IO error handler)
+  // instead of ending the process.
+  signal(SIGPIPE, SIG_IGN);
+  return signalPipe[0];
+}
+
 int RunSaverX11(const SaverWindowChoice& choice) {
-  if (!InstallSignals()) {
+  if (InstallStopSignals() < 0) {
     std::perror("lumerin: cannot set up the signal pipe");
     return kSaverFailed;
   }

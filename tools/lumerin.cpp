@@ -36,7 +36,11 @@ const Command kCommands[] = {
      "                             settings offer, one line per entry and generation"},
     {"saver", RunSaver,
      "saver [--root | --window-id ID] [OPTIONS]\n"
-     "                             the screen saver in a window (see 'lumerin saver --help')"},
+     "                             the screen saver in a window, or over every output in\n"
+     "                             a Wayland session (see 'lumerin saver --help')"},
+    {"wallpaper", RunWallpaper,
+     "wallpaper [OPTIONS] [--output NAME]...\n"
+     "                             a live wallpaper on Wayland (see 'lumerin wallpaper --help')"},
     {"help", RunHelp, "help                       this text"},
 };
 

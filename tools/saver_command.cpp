@@ -1,11 +1,14 @@
 // lumerin saver: the display mode for XScreenSaver and the other hosts that run its
-// display modes, or a window of its own. The options are read first (saver_options.cpp),
-// with no X call, so that bad input ends the program before any window is touched; the
-// drawing itself is saver/saver_x11.cpp's.
+// display modes, or a window of its own, or in a Wayland session the figures over every
+// output; lumerin wallpaper: the figures on the outputs' background. The options are read
+// first (saver_options.cpp), with no X or Wayland call, so that bad input ends the program
+// before any window is touched; the drawing itself is saver/saver_x11.cpp's and
+// saver/saver_wayland.cpp's.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "saver/saver_wayland.h"
 #include "saver/saver_x11.h"
 #include "tools/saver_options.h"
 #include "tools/tool.h"
@@ -22,7 +25,11 @@ const char kUsage[] =
     "  --window-id ID       into window ID (decimal, or hexadecimal with 0x); wins over\n"
     "                       --root, as the settings program's preview needs\n"
     "  --window             into a window of its own, 800 x 600 (Q or Escape closes it);\n"
-    "                       the default, and the end of an earlier --root\n"
+    "                       the default outside a Wayland session, and the end of an\n"
+    "                       earlier --root\n"
+    "  In a Wayland session ($WAYLAND_DISPLAY or $WAYLAND_SOCKET set) and without any of\n"
+    "  these three: over every output, on the layer shell's overlay layer, until a key,\n"
+    "  a button or moving the pointer ends it.\n"
     "What it draws:\n"
     "  --slideshow          a random fractal, palette and width per drawing (default)\n"
     "  --fractal N          catalogue entry N (0-15, see 'lumerin list') again and again\n"
@@ -42,8 +49,25 @@ const char kUsage[] =
     "  --help               this text\n"
     "A first argument that is an option also runs the saver: 'lumerin -root' is\n"
     "'lumerin saver -root', which is how the hosts start it.\n"
-    "Exit status: 0 when stopped (a signal, a key, its window gone), 1 for no X display or\n"
-    "an X error, 2 for a refused command line or a window id that names no window.\n";
+    "Exit status: 0 when stopped (a signal, a key, its window or display gone), 1 for no X\n"
+    "display, an X error or a Wayland compositor without the layer shell, 2 for a refused\n"
+    "command line or a window id that names no window.\n";
+
+const char kWallpaperUsage[] =
+    "usage: lumerin wallpaper [OPTION]... [--output NAME]...\n"
+    "A live wallpaper for Wayland compositors with the layer shell (sway, Hyprland, river,\n"
+    "Wayfire, labwc, niri, COSMIC, KDE Plasma): a figure of its own on the background of\n"
+    "each output, drawn at the output's scale, until SIGTERM or SIGINT.\n"
+    "  --output NAME        only on output NAME (as 'swaymsg -t get_outputs' names them);\n"
+    "                       again for more outputs. Default: every output, and every one\n"
+    "                       that is added while it runs\n"
+    "What it draws: the options of 'lumerin saver --help' (--slideshow, --fractal, --from,\n"
+    "--to, --pause, --width, --angle, --palette, --background), by the same names and with\n"
+    "the same defaults; --visual, --install, --mono, --fps and --no-fps are ignored.\n"
+    "  --help               this text\n"
+    "Exit status: 0 when stopped (a signal, the compositor gone), 1 for no Wayland display\n"
+    "or a compositor without the layer shell, 2 for a refused command line or an --output\n"
+    "that names no output.\n";
 
 }  // namespace
 
@@ -55,5 +79,19 @@ int RunSaver(const Args& args) {
     std::fputs(kUsage, stdout);
     return 0;
   }
+  // In a Wayland session without a window named, the figures go over every output.
+  if (!command.windowNamed && WaylandSessionNamed()) return RunWayland(WaylandMode::kSaver, {});
   return RunSaverX11(command.window);
+}
+
+int RunWallpaper(const Args& args) {
+  SaverCommand command;
+  const std::string refused =
+      ReadSaverCommand(args, nullptr, &command, SaverCommandKind::kWallpaper);
+  if (!refused.empty()) return UsageError(refused);
+  if (command.help) {
+    std::fputs(kWallpaperUsage, stdout);
+    return 0;
+  }
+  return RunWayland(WaylandMode::kWallpaper, command.outputs);
 }

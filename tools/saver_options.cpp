@@ -28,22 +28,28 @@ enum class OptionId {
   kPalette,
   kBackground,
   kHelp,
+  kOutput,
   kIgnored,  // a standard display-mode option that means nothing here
 };
 
 enum class Value { kNone, kNumber, kGeneration, kColor, kWindowId, kName };
+
+// Which commands take an option: the windows are the saver's, the outputs the wallpaper's.
+enum Takers : uint8_t { kSaverOnly = 1, kWallpaperOnly = 2, kBoth = 3 };
 
 struct Option {
   const char* name;
   OptionId id;
   Value value;
   long min, max;  // kNumber only
+  uint8_t takers = kBoth;
 };
 
 const Option kOptions[] = {
-    {"--root", OptionId::kRoot, Value::kNone, 0, 0},
-    {"--window", OptionId::kWindow, Value::kNone, 0, 0},
-    {"--window-id", OptionId::kWindowId, Value::kWindowId, 0, 0},
+    {"--root", OptionId::kRoot, Value::kNone, 0, 0, kSaverOnly},
+    {"--window", OptionId::kWindow, Value::kNone, 0, 0, kSaverOnly},
+    {"--window-id", OptionId::kWindowId, Value::kWindowId, 0, 0, kSaverOnly},
+    {"--output", OptionId::kOutput, Value::kName, 0, 0, kWallpaperOnly},
     {"--slideshow", OptionId::kSlideshow, Value::kNone, 0, 0},
     {"--fractal", OptionId::kFractal, Value::kNumber, 0, kFractalCount - 1},
     {"--from", OptionId::kFrom, Value::kGeneration, 0, 0},
@@ -104,19 +110,21 @@ bool ReadGeneration(const std::string& text, long* value) {
   return true;
 }
 
-// The option that `word` spells, with one dash or two; nullptr for none.
-const Option* FindOption(const std::string& word) {
+// The option of command `kind` that `word` spells, with one dash or two; nullptr for none.
+const Option* FindOption(const std::string& word, SaverCommandKind kind) {
   if (word.size() < 2 || word[0] != '-') return nullptr;
   const std::string name = word[1] == '-' ? word : "-" + word;
+  const uint8_t taker = kind == SaverCommandKind::kWallpaper ? kWallpaperOnly : kSaverOnly;
   for (const Option& option : kOptions) {
-    if (name == option.name) return &option;
+    if (name == option.name && (option.takers & taker) != 0) return &option;
   }
   return nullptr;
 }
 
 }  // namespace
 
-std::string ReadSaverCommand(const Args& args, const char* namedWindow, SaverCommand* command) {
+std::string ReadSaverCommand(const Args& args, const char* namedWindow, SaverCommand* command,
+                             SaverCommandKind kind) {
   SetDefaultSettings();
   bool root = false, windowGiven = false, backgroundGiven = false;
   bool fromGiven = false, toGiven = false;
@@ -126,10 +134,11 @@ std::string ReadSaverCommand(const Args& args, const char* namedWindow, SaverCom
 
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& word = args[i];
-    const Option* option = FindOption(word);
+    const Option* option = FindOption(word, kind);
     if (option == nullptr) {
       if (word.empty() || word[0] != '-') return "unexpected argument '" + word + "'";
-      return "unknown option '" + word + "' (try 'lumerin saver --help')";
+      return "unknown option '" + word + "' (try 'lumerin " +
+             (kind == SaverCommandKind::kWallpaper ? "wallpaper" : "saver") + " --help')";
     }
     std::string value;
     if (option->value != Value::kNone) {
@@ -155,8 +164,11 @@ std::string ReadSaverCommand(const Args& args, const char* namedWindow, SaverCom
         if (!ReadWindowId(value, &windowId))
           return "bad " + word + " '" + value + "' (" + kWindowIdRange + ")";
         break;
-      case Value::kNone:
       case Value::kName:
+        if (option->id == OptionId::kOutput && value.empty())
+          return "bad " + word + " '' (expected an output's name)";
+        break;
+      case Value::kNone:
         break;
     }
 
@@ -167,12 +179,18 @@ std::string ReadSaverCommand(const Args& args, const char* namedWindow, SaverCom
         return "";
       case OptionId::kRoot:
         root = true;
+        command->windowNamed = true;
         break;
       case OptionId::kWindow:
         root = false;
+        command->windowNamed = true;
         break;
       case OptionId::kWindowId:
         windowGiven = true;
+        command->windowNamed = true;
+        break;
+      case OptionId::kOutput:
+        command->outputs.push_back(value);
         break;
       case OptionId::kSlideshow:
         Settings.DefaultMode = 1;

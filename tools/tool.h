@@ -35,3 +35,4 @@ int RunRender(const Args& args);
 int RunGallery(const Args& args);
 int RunDigest(const Args& args);
 int RunSaver(const Args& args);
+int RunWallpaper(const Args& args);

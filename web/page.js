@@ -7,13 +7,18 @@
   var canvas = document.getElementById('lumerin');
   var context = canvas.getContext('2d', { alpha: false });
   var frameRequest = 0, timer = 0, ready = false;
+  // Wallpaper Engine's own pause (setPaused), which keeps the page visible.
+  var hostPaused = false;
 
   // The settings in the order they are applied: a later one wins, as on the display
   // mode's command line, so a host's slideshow box overrides its fractal list.
   var hostOrder = ['fractal', 'from', 'to', 'pause', 'width', 'angle', 'palette',
                    'background', 'slideshow'];
   var hostValues = {};
-  var restartPending = false;
+  var restartTimer = 0;
+  // Lively calls its listener once per property, each call a task of its own with the
+  // host's work between them: the drawing restarts once this long after the last one.
+  var kRestartQuietMs = 150;
 
   // The canvas's size in device pixels as the browser lays it out, where it says so.
   var observedSize = null;
@@ -50,11 +55,16 @@
     timer = 0;
   }
 
+  function stopped() {
+    return document.hidden || hostPaused;
+  }
+
   // While a figure grows, every animation frame draws the segments due by its time; a
-  // pause needs no frame at all, only a timer for its end. A hidden page gets neither.
+  // pause needs no frame at all, only a timer for its end. A hidden or paused page gets
+  // neither.
   function schedule(next) {
     cancel();
-    if (document.hidden) return;
+    if (stopped()) return;
     if (next < 0) {
       frameRequest = requestAnimationFrame(function (time) {
         frameRequest = 0;
@@ -127,21 +137,33 @@
       }
     });
     var size = devicePixels(), now = performance.now();
-    Module._lumerin_start(now, size[0], size[1]);
+    Module._lumerin_start(now, size[0], size[1], window.devicePixelRatio || 1);
     // A page opened in a background tab waits to be shown before its first segment.
-    if (document.hidden) Module._lumerin_suspend(now);
+    if (stopped()) Module._lumerin_suspend(now);
     run(performance.now());
   }
 
   // A host sends its properties one by one (Lively) or several at once: one restart after
   // the last of them.
   function restartSoon() {
-    if (restartPending || !ready) return;
-    restartPending = true;
-    setTimeout(function () {
-      restartPending = false;
+    if (!ready) return;
+    if (restartTimer) clearTimeout(restartTimer);
+    restartTimer = setTimeout(function () {
+      restartTimer = 0;
       start();
-    }, 0);
+    }, kRestartQuietMs);
+  }
+
+  // The frames stop and start again: the time between is left out of the figure's pace.
+  function pauseChanged() {
+    if (!ready) return;
+    if (stopped()) {
+      cancel();
+      Module._lumerin_suspend(performance.now());
+    } else {
+      Module._lumerin_resume(performance.now());
+      run(performance.now());
+    }
   }
 
   window.livelyPropertyListener = function (name, value) {
@@ -157,6 +179,11 @@
         }
       });
       restartSoon();
+    },
+    setPaused: function (paused) {
+      if (hostPaused === Boolean(paused)) return;
+      hostPaused = Boolean(paused);
+      pauseChanged();
     }
   };
 
@@ -176,7 +203,7 @@
   function resize() {
     if (!ready) return;
     var size = devicePixels();
-    Module._lumerin_resize(size[0], size[1]);
+    Module._lumerin_resize(size[0], size[1], window.devicePixelRatio || 1);
     show();
   }
 
@@ -211,14 +238,6 @@
         watchRatio();
       }, { once: true });
     })();
-    document.addEventListener('visibilitychange', function () {
-      if (document.hidden) {
-        cancel();
-        Module._lumerin_suspend(performance.now());
-      } else {
-        Module._lumerin_resume(performance.now());
-        run(performance.now());
-      }
-    });
+    document.addEventListener('visibilitychange', pauseChanged);
   };
 })();

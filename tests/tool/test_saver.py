@@ -32,7 +32,9 @@ def tool():
 
 
 def run(*args, display=None, extra_env=None):
-    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "XSCREENSAVER_WINDOW")}
+    # No Wayland session either: without a window named, the saver would draw there.
+    env = {k: v for k, v in os.environ.items()
+           if k not in ("DISPLAY", "XSCREENSAVER_WINDOW", "WAYLAND_DISPLAY", "WAYLAND_SOCKET")}
     if display:
         env["DISPLAY"] = display
     env.update(extra_env or {})
@@ -266,6 +268,43 @@ def test_draws_into_a_given_window_again_at_its_new_size_and_ends_on_sigterm(xli
         assert saver.stderr.read() == ""
     finally:
         clean_up(xlib, [saver], [window])
+
+
+def top_line_width(window):
+    """The width of the top line of a figure whose top is a nearly flat line across the
+    middle: its fewest lit pixels in the upper half of a middle column."""
+    from Xlib import X
+    size = window.get_geometry()
+    data = window.get_image(0, 0, size.width, size.height, X.ZPixmap, 0xFFFFFFFF).data
+    def lit(x, y):
+        at = 4 * (y * size.width + x)
+        return data[at:at + 3] != b"\0\0\0"
+    return min(sum(lit(x, y) for y in range(size.height // 2))
+               for x in range(size.width // 3, 2 * size.width // 3))
+
+
+@pytest.mark.parametrize("dpi, pixels", [(None, 2), ("144", 3), ("192", 4)])
+def test_line_widths_grow_with_the_dpi_the_desktop_states(xlib, display, dpi, pixels):
+    from Xlib import Xatom
+    root = xlib.screen().root
+    resources = xlib.intern_atom("RESOURCE_MANAGER")
+    if dpi:
+        root.change_property(resources, Xatom.STRING, 8, f"Xft.dpi:\t{dpi}\n".encode())
+    window = make_window(xlib, "plain")
+    saver = subprocess.Popen([tool(), "saver", "--window-id", str(window.id), "--fractal",
+                              str(ISLAND), "--from", "1", "--to", "1", "--width", "2",
+                              "--pause", "50"], env={**os.environ, "DISPLAY": display},
+                             stderr=subprocess.PIPE, text=True)
+    try:
+        # Island, generation 1: four lines along the margin, drawn in 20 ms.
+        assert wait_for(lambda: drawn(window), 5)
+        time.sleep(0.3)
+        assert top_line_width(window) == pixels
+        end_quietly([saver])
+    finally:
+        clean_up(xlib, [saver], [window])
+        root.delete_property(resources)
+        xlib.sync()
 
 
 def make_window(xlib, kind, x=0, y=0, width=400, height=300):

@@ -3,6 +3,7 @@ property callback."""
 import json
 import os
 import subprocess
+import time
 import zipfile
 
 import pytest
@@ -115,3 +116,35 @@ def test_wallpaper_engine_properties_change_what_is_drawn(page, page_url):
     assert corner(page) == (128, 0, 255)
     status = apply(page, "wallpaperPropertyListener.applyUserProperties({pause: {value: 7}})")
     assert (status["fractal"], status["pause"], status["lineWidth"]) == (14, 7, 5)
+
+
+def test_lively_properties_one_call_at_a_time_restart_the_drawing_once(page, page_url):
+    with package("LUMERIN_LIVELY_ZIP") as z:
+        properties = json.loads(z.read("LivelyProperties.json"))
+    page.open(page_url("?fractal=4&from=12&to=12"))
+    page.wait_for("window.lumerin && lumerin.status() && lumerin.status().segments > 0")
+    before = page.evaluate("lumerin.status().drawings")
+    # Each call a task of its own, with the host's work between them, as Lively sends them.
+    for name, p in properties.items():
+        page.evaluate(f"livelyPropertyListener({json.dumps(name)}, {json.dumps(p['value'])})")
+        time.sleep(0.02)
+    page.wait_for(f"lumerin.status().drawings > {before} && lumerin.status().slideshow")
+    time.sleep(0.5)
+    assert page.evaluate("lumerin.status().drawings") == before + 1
+
+
+def test_wallpaper_engine_pause_stops_the_drawing_and_it_goes_on_from_where_it_stood(
+        page, page_url):
+    # Dragon, generation 12 counted from 1: ten seconds of growing.
+    page.open(page_url("?fractal=4&from=12&to=12"))
+    page.wait_for("window.lumerin && lumerin.status() && lumerin.status().segments > 0")
+    page.evaluate("wallpaperPropertyListener.setPaused(true)")
+    paused = page.evaluate("lumerin.status()")
+    time.sleep(1)
+    # No frame while paused, though the page is visible.
+    assert page.evaluate("lumerin.status()")["lastFrame"] == paused["lastFrame"]
+    page.evaluate("wallpaperPropertyListener.setPaused(false)")
+    time.sleep(0.3)
+    status = page.evaluate("lumerin.status()")
+    grown = status["segments"] - paused["segments"]
+    assert 0 < grown <= (status["lastFrame"] - paused["lastFrame"] - 1000) / 5 + 2, status

@@ -68,11 +68,48 @@ def test_after_a_resize_the_figure_fills_the_new_size_in_device_pixels(page, pag
     assert set(image.getdata()) - {colour(c) for c in status["colors"]} == {background}
     margin = pixels_wide * 6 // 100
     left, top, right, bottom = lit_box(image, background)
-    # The figure is stretched to the drawing area inside the margin; round pens of width 3
-    # reach a pixel or two past it.
+    # The figure is stretched to the drawing area inside the margin; round pens of width 3,
+    # times the pixel ratio, reach half their width past it.
     for got, want in [(left, margin), (top, margin), (right, pixels_wide - margin),
                       (bottom, pixels_high - margin)]:
-        assert abs(got - want) <= 2, (left, top, right, bottom, margin)
+        assert abs(got - want) <= (3 * scale + 1) // 2, (left, top, right, bottom, margin)
+
+
+def line_width(image, background):
+    """The width of the top line of a figure whose top is a nearly flat line across the
+    middle: its fewest lit pixels in the upper half of a middle column."""
+    width, height = image.size
+    return min(sum(image.getpixel((x, y)) != background for y in range(height // 2))
+               for x in range(width // 3, 2 * width // 3))
+
+
+@pytest.mark.parametrize("scale", [1, 2])
+def test_line_widths_grow_with_the_pixel_ratio_as_windows_grows_them_with_dpi(page, page_url,
+                                                                              scale):
+    # Island, generation 1: a rectangle along the margin. Its top line slopes a little, as
+    # every line does with the saver's 3.1415.
+    page.resize(400, 300, scale)
+    status = open_page(page, page_url("?fractal=6&from=1&to=1&width=2&pause=50"))
+    status = page.wait_for("lumerin.status().phase === 'pausing' && lumerin.status()")
+    assert (status["width"], status["dpi"]) == (400 * scale, 96 * scale)
+    image = page.screenshot()
+    assert line_width(image, colour(status["background"])) == 2 * scale
+
+
+def test_a_long_gap_between_frames_counts_as_a_pause(page, page_url):
+    # Dragon, generation 12 counted from 1: 2048 segments, ten seconds of growing.
+    open_page(page, page_url("?fractal=4&from=12&to=12"))
+    # The renderer stops for 2 s without hiding the page, as a host's pause or a sleeping
+    # laptop stops it; two frames after it, the figure has grown by those two frames'
+    # segments, not by the 400 that fell due meanwhile.
+    seen = page.evaluate("""new Promise(resolve => {
+        const before = lumerin.status().segments;
+        const end = performance.now() + 2000;
+        while (performance.now() < end) {}
+        requestAnimationFrame(() => requestAnimationFrame(() =>
+            resolve({before: before, after: lumerin.status().segments})));
+      })""")
+    assert 0 < seen["after"] - seen["before"] <= 20, seen
 
 
 def test_draws_a_segment_every_5_ms(page, page_url):

@@ -1,0 +1,96 @@
+// One figure growing at the saver's pace for an edition that is woken by frames instead of
+// running the drawing thread's loops: the web page and the Wayland client. The drawing
+// pass's operations are recorded once, then each frame draws those due by its time onto
+// a pixel surface; the pause after the figure asks for no frame at all. Time is the
+// caller's clock in milliseconds. Start and Refit read CurrentString, the drawing area
+// and the pens (Settings.LineWidth, colors) as they are then; used by one thread only.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "render/palette.h"
+#include "render/pixel_surface.h"
+#include "render/turtle.h"
+#include "saver/animation.h"
+
+// The platform of the slideshow's picks for a paced edition: the picks only load the
+// palette, as its pens are the pixel surface's, and the caller's frames draw and wait.
+class PacedPlatform : public AnimationPlatform {
+ public:
+  void RebuildPens(int32_t palette) override;
+  bool Draw() override { return false; }
+  bool Wait(uint32_t) override { return false; }
+};
+
+// The next drawing of the loop the settings ask for, into CurrentString: a slideshow pick
+// (whose pens `platform` makes), or the fixed mode's next generation from `cursor`. False,
+// with nothing to draw, when the fixed mode's range of generations is empty.
+bool PrepareNextDrawing(AnimationPlatform& platform, FixedFractalCursor& cursor);
+
+class PacedDrawing {
+ public:
+  enum class Phase { kDrawing, kPausing, kNothingToDraw };
+
+  // What Frame asks of the caller besides a time to call again at.
+  static constexpr double kNextFrame = -1;      // call again on the next frame
+  static constexpr double kNewDrawingDue = -2;  // start the next drawing, then call again
+
+  // A gap between two frames of a growing figure longer than this is taken as a pause of
+  // the page or of the whole machine (a sleep, a host that stops the renderer without a
+  // word): the figure goes on from where it stood instead of drawing all that fell due.
+  static constexpr double kLongGapMs = 250;
+
+  // Records CurrentString's drawing pass at the drawing area, clears `surface` and starts
+  // growing the figure from `now`, with the pause after it that the settings ask for.
+  void Start(double now, PixelSurface& surface);
+  // Nothing to draw (an empty range of generations): looks again kIdleWaitMs after `now`.
+  void StartIdle(double now);
+
+  // Draws onto `surface` every segment due by `now`. Returns kNextFrame while the figure
+  // grows, kNewDrawingDue once its pause is over, else the time at which the pause ends.
+  double Frame(double now, PixelSurface& surface);
+
+  // CurrentString, which must still hold this figure, recorded again at the drawing area
+  // (after a resize of `surface`) and drawn at once as far as it had grown.
+  void Refit(PixelSurface& surface);
+
+  // The caller's frames stop (a hidden page or output) and start again: the time between
+  // is left out of the figure's pace, and frames that arrive meanwhile draw nothing.
+  void Suspend(double now);
+  void Resume(double now);
+  bool suspended() const { return suspendedAt_ >= 0; }
+
+  Phase phase() const { return phase_; }
+  int64_t figureSegments() const { return figureSegments_; }
+  int64_t shownSegments() const { return shownSegments_; }
+  int64_t segmentsEver() const { return segmentsEver_; }
+  int64_t drawings() const { return drawings_; }
+  double drawingStart() const { return drawingStart_; }
+  double lastFrame() const { return lastFrame_; }
+
+ private:
+  // One operation of the drawing pass.
+  struct Operation {
+    enum Kind : uint8_t { kMove, kPen, kLine } kind;
+    int32_t a, b;
+  };
+  class Recorder;
+
+  void Record();
+  void UsePens() const;
+  void ShowUpTo(int64_t segments, PixelSurface& surface);
+  void Shift(double milliseconds);
+
+  std::vector<Operation> ops_;
+  size_t nextOp_ = 0;
+  int64_t figureSegments_ = 0, shownSegments_ = 0, segmentsEver_ = 0, drawings_ = 0;
+  Phase phase_ = Phase::kNothingToDraw;
+  double drawingStart_ = 0, drawingEnd_ = 0, pauseEnd_ = 0, lastFrame_ = 0;
+  double suspendedAt_ = -1;
+  uint32_t pauseMs_ = 0;
+  // The pens the figure was picked with: other figures of the process may change the
+  // process-wide ones between two of its frames.
+  int32_t lineWidth_ = 1;
+  uint32_t colors_[kPaletteSize] = {};
+};

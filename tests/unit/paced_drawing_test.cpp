@@ -1,0 +1,115 @@
+#include "saver/paced_drawing.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "core/catalogue.h"
+#include "core/rewrite.h"
+#include "render/palette.h"
+#include "render/pixel_surface.h"
+#include "settings/settings.h"
+
+namespace {
+
+constexpr int kIsland = 6;  // generation 0: four lines along the margin
+constexpr int kDragon = 4;
+
+class PacedDrawingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSettings();
+    Settings.DefaultMode = 0;
+    Settings.TimeOut = 20;  // two seconds of pause after each figure
+  }
+  void TearDown() override {
+    ResetSettings();
+    ResetCatalogue();
+    ResetCurrentString();
+  }
+  // Generation `generation` of `entry` into CurrentString, drawn in a 200 x 150 area.
+  static void Prepare(int entry, int generation, PixelSurface& surface) {
+    Settings.NumFractal = entry;
+    ResetCurrentString();
+    for (int g = 0; g <= generation; ++g) Rewrite();
+    SetDrawingArea(200, 150);
+    surface.Resize(200, 150);
+  }
+  static std::set<uint32_t> Colours(const PixelSurface& surface) {
+    return std::set<uint32_t>(surface.pixels(),
+                              surface.pixels() + surface.width() * surface.height());
+  }
+};
+
+// Two outputs of the Wayland client pick their own pens; the process-wide ones are the
+// last picker's when the first output's frames come.
+TEST_F(PacedDrawingTest, EachFigureDrawsWithThePensItWasStartedWith) {
+  PixelSurface first, second;
+  PacedDrawing a, b;
+  Prepare(kIsland, 0, first);
+  ApplyPalette(0);
+  Settings.LineWidth = 1;
+  a.Start(0, first);
+  Prepare(kIsland, 0, second);
+  ApplyPalette(2);
+  Settings.LineWidth = 5;
+  b.Start(0, second);
+  uint32_t blue[kPaletteSize];
+  std::copy(kBuiltInPalettes[0], kBuiltInPalettes[0] + kPaletteSize, blue);
+
+  EXPECT_GT(a.Frame(16, first), 0);  // drawn, and pausing
+  EXPECT_GT(b.Frame(16, second), 0);
+  std::set<uint32_t> allowed = {0xFF000000};
+  for (uint32_t c : blue) allowed.insert((c & 0xFFFFFF) | 0xFF000000);
+  for (uint32_t c : Colours(first)) EXPECT_TRUE(allowed.count(c)) << std::hex << c;
+  // Width 1 against width 5: the thin rectangle lights far fewer pixels.
+  const auto lit = [](const PixelSurface& s) {
+    int n = 0;
+    for (int i = 0; i < s.width() * s.height(); ++i) n += s.pixels()[i] != 0xFF000000;
+    return n;
+  };
+  EXPECT_LT(lit(first) * 3, lit(second));
+}
+
+struct GapCase {
+  const char* what;
+  double frames[4];  // the frames' times after the start, in milliseconds
+  int64_t shown;     // segments shown after the last
+};
+
+// A frame every 16 ms draws the segments due by then; a gap of seconds, as when the page
+// or the machine was paused, draws one frame's worth and goes on from there.
+const GapCase kGaps[] = {
+    {"steady frames", {0, 16, 32, 48}, 10},
+    {"a two-second gap", {0, 16, 2016, 2032}, 7},
+    {"a gap just within a frame's reach", {0, 16, 16 + PacedDrawing::kLongGapMs, 282}, 57},
+};
+
+TEST_F(PacedDrawingTest, AGapFarLongerThanAFrameCountsAsAPause) {
+  for (const GapCase& c : kGaps) {
+    PixelSurface surface;
+    PacedDrawing drawing;
+    Prepare(kDragon, 10, surface);  // 1,024 segments
+    drawing.Start(0, surface);
+    for (double t : c.frames) EXPECT_EQ(drawing.Frame(t, surface), PacedDrawing::kNextFrame);
+    EXPECT_EQ(drawing.shownSegments(), c.shown) << c.what;
+  }
+}
+
+TEST_F(PacedDrawingTest, SuspendedTimeIsLeftOutAndTheFigureEndsItsPauseLater) {
+  PixelSurface surface;
+  PacedDrawing drawing;
+  Prepare(kIsland, 0, surface);  // four segments, then a pause of 2 s
+  drawing.Start(0, surface);
+  drawing.Suspend(5);
+  EXPECT_EQ(drawing.Frame(5000, surface), PacedDrawing::kNextFrame);
+  EXPECT_EQ(drawing.shownSegments(), 0);
+  drawing.Resume(10005);
+  // The four segments take 20 ms and the pause 2 s after them, both 10 s later for the
+  // suspension.
+  EXPECT_EQ(drawing.Frame(10020, surface), 10000 + 20 + 2000);
+  EXPECT_EQ(drawing.shownSegments(), 4);
+  EXPECT_EQ(drawing.Frame(12020, surface), PacedDrawing::kNewDrawingDue);
+}
+
+}  // namespace
