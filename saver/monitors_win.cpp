@@ -1,5 +1,7 @@
 #include "saver/monitors_win.h"
 
+#include "host/system_path_win.h"
+
 namespace {
 
 // Not in every header this program is built with.
@@ -76,8 +78,9 @@ DesktopMonitors FindMonitors(HWND window) {
   const auto getInfo = Find<GetMonitorInfoProc>(user, "GetMonitorInfoA");
   if (enumerate == nullptr || getInfo == nullptr) return desktop;
   // Loaded once and kept for the life of the process: the saver asks again after every
-  // change of monitors.
-  if (shcore == nullptr) shcore = LoadLibraryA("shcore.dll");
+  // change of monitors. Only from the system directory: before 8.1 there is no such
+  // library, and a file of that name elsewhere on the search path would run in the saver.
+  if (shcore == nullptr) shcore = LoadSystemLibrary("shcore.dll");
   Collector collector = {getInfo, Find<GetDpiForMonitorProc>(shcore, "GetDpiForMonitor"),
                          desktop.windowDpi, &desktop};
   enumerate(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&collector));

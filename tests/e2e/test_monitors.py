@@ -4,11 +4,14 @@ widths at 192 DPI. Wine sees several monitors only on a nested X server with Xin
 no RandR (harness.Monitors), and 32-bit Wine only with the 32-bit Xinerama library
 (libxinerama1:i386) installed; it gives every monitor the one DPI of LogPixels."""
 
+import shutil
+
 import pytest
 
-from harness import SCR, Monitors, Wine, driver, wait_for
+from harness import DRIVERS, SCR, Monitors, Wine, driver, wait_for, windows_path
 from saver_run import (BACKGROUND, DISTINCT_COLOURS, close_with_key, drawn_pixel_count,
-                       fixed_settings, pixel, segment_misses, start_full_screen)
+                       fixed_settings, pixel, segment_misses, start_full_screen,
+                       wait_for_saver_window)
 
 pytestmark = pytest.mark.skipif(not SCR.is_file(), reason="Lumerin.scr is not built")
 
@@ -156,3 +159,32 @@ def test_a_change_of_monitors_lays_the_figures_out_again(monitors):
     for head in HEADS:
         assert drawn_pixel_count(image.crop((head[0], head[1], head[0] + head[2],
                                              head[1] + head[3])), BACKGROUND) > 0, head
+
+
+def test_a_dpi_library_planted_beside_the_program_or_in_the_current_directory_is_never_run(
+        monitors):
+    # Windows before 8.1 has no shcore.dll: a load by bare name would go on to the
+    # program's folder and the current directory. The stand-in logs its every load; Wine
+    # takes a native library of that name only when told to.
+    planted = monitors.root / "planted"  # removed with the prefix
+    program_dir, current_dir, log_dir = (planted / name for name in ("program", "current", "log"))
+    for folder in (program_dir, current_dir, log_dir):
+        folder.mkdir(parents=True)
+    for folder in (program_dir, current_dir):
+        shutil.copyfile(DRIVERS / "standins" / "MPR.DLL", folder / "shcore.dll")
+    shutil.copyfile(SCR, program_dir / "Lumerin.scr")
+    overrides = monitors.env()["WINEDLLOVERRIDES"]
+    env = {"LUMERIN_STANDIN_DIR": windows_path(log_dir),
+           "WINEDLLOVERRIDES": f"{overrides};shcore=n,b"}
+
+    # A figure on each monitor, which asks each monitor's DPI.
+    monitors.set_settings({**fixed_settings(6, 0, 0, 0), "Monitors": 1})
+    monitors.display.xdotool("mousemove", 400, 300)
+    process = monitors.start(program_dir / "Lumerin.scr", "/s", env=env, cwd=current_dir)
+    wait_for_saver_window(monitors, process)
+    left, top, width, height = HEADS[PRIMARY]
+    assert wait_for(lambda: not segment_misses(monitors.display.screenshot(),
+                                               square(left, top, width, height)),
+                    timeout=15, interval=0.2)
+    assert close_with_key(monitors, process) == 0
+    assert not (log_dir / "calls.log").exists(), (log_dir / "calls.log").read_text()
