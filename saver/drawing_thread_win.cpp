@@ -44,28 +44,40 @@ void ShowDrawing() {
   UseDoublePrecision();
 }
 
-// The drawing pass's surface, passed through, showing the figure as it grows: its first
-// segment at once (how soon a start or a new figure is seen), then every interval.
+// Shows a drawing pass as it grows: its first segment at once (how soon a start or a new
+// figure is seen), then every kShowIntervalMs. The one figure and the figures of several
+// monitors both show their drawing through it.
+class GrowingShow {
+ public:
+  GrowingShow() : lastShown_(GetTickCount() - kShowIntervalMs) {}
+  // After each segment, or each round of segments of several figures.
+  void AfterSegment() {
+    const DWORD now = GetTickCount();
+    if (now - lastShown_ < kShowIntervalMs) return;
+    ShowDrawing();
+    lastShown_ = now;
+  }
+
+ private:
+  DWORD lastShown_;
+};
+
+// The drawing pass's surface, passed through, showing the figure as it grows.
 class ShowingSurface : public DrawingSurface {
  public:
-  explicit ShowingSurface(DrawingSurface& inner)
-      : inner_(inner), lastShown_(GetTickCount() - kShowIntervalMs) {}
+  explicit ShowingSurface(DrawingSurface& inner) : inner_(inner) {}
   void Clear() override { inner_.Clear(); }
   void MoveTo(int x, int y) override { inner_.MoveTo(x, y); }
   void SelectPen(int pen) override { inner_.SelectPen(pen); }
   void LineTo(int x, int y) override { inner_.LineTo(x, y); }
   bool Pause(int milliseconds) override {
-    const DWORD now = GetTickCount();
-    if (now - lastShown_ >= kShowIntervalMs) {
-      ShowDrawing();
-      lastShown_ = now;
-    }
+    show_.AfterSegment();
     return inner_.Pause(milliseconds);
   }
 
  private:
   DrawingSurface& inner_;
-  DWORD lastShown_;
+  GrowingShow show_;
 };
 
 class WindowAnimation : public AnimationPlatform {
@@ -143,9 +155,7 @@ class FigureSurface : public DrawingSurface {
 class WindowFigures : public FiguresPlatform {
  public:
   explicit WindowFigures(HWND window)
-      : window_(window),
-        segmentPause_(stopEvent, FindPreciseTimerFunctions()),
-        lastShown_(GetTickCount()) {}
+      : window_(window), segmentPause_(stopEvent, FindPreciseTimerFunctions()) {}
   ~WindowFigures() override {
     EndDrawing();
     for (auto& set : pens_) DeletePenSet(set);
@@ -190,6 +200,7 @@ class WindowFigures : public FiguresPlatform {
   }
 
   void BeginDrawing() override {
+    show_.emplace();
     gdi_.emplace(window_, backgroundBrush, &segmentPause_);
     lastUser_ = nullptr;
     for (int i = 0; i < count_; ++i)
@@ -204,11 +215,7 @@ class WindowFigures : public FiguresPlatform {
   }
 
   bool Pause(int milliseconds) override {
-    const DWORD now = GetTickCount();
-    if (now - lastShown_ >= kShowIntervalMs) {
-      ShowDrawing();
-      lastShown_ = now;
-    }
+    if (show_) show_->AfterSegment();
     return segmentPause_.Wait(static_cast<DWORD>(milliseconds)) && !LayoutChanged();
   }
 
@@ -237,8 +244,8 @@ class WindowFigures : public FiguresPlatform {
   };
 
   HWND window_;
-  SegmentPause segmentPause_;  // one high-resolution timer for all figures
-  DWORD lastShown_;
+  SegmentPause segmentPause_;        // one high-resolution timer for all figures
+  std::optional<GrowingShow> show_;  // made afresh for each drawing pass
   int count_ = 0;
   RECT areas_[kMaxMonitors] = {};
   HPEN pens_[kMaxMonitors][kPaletteSize] = {};
