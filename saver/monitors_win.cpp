@@ -74,7 +74,7 @@ int32_t WindowDpi(HWND window) {
   return dpi > 0 ? dpi : kBaseDpi;
 }
 
-DesktopMonitors FindMonitors(HWND window) {
+DesktopMonitors FindMonitors(HWND window, bool withDpi) {
   DesktopMonitors desktop = {};
   RECT client = {0, 0, 0, 0};
   GetClientRect(window, &client);
@@ -90,8 +90,9 @@ DesktopMonitors FindMonitors(HWND window) {
   // Loaded once and kept for the life of the process: the saver asks again after every
   // change of monitors. Only from the system directory: before 8.1 there is no such
   // library, and a file of that name elsewhere on the search path would run in the saver.
-  if (shcore == nullptr) shcore = LoadSystemLibrary("shcore.dll");
-  CollectMonitors({enumerate, getInfo, Find<GetDpiForMonitorProc>(shcore, "GetDpiForMonitor"),
+  if (withDpi && shcore == nullptr) shcore = LoadSystemLibrary("shcore.dll");
+  CollectMonitors({enumerate, getInfo,
+                   withDpi ? Find<GetDpiForMonitorProc>(shcore, "GetDpiForMonitor") : nullptr,
                    desktop.windowDpi},
                   desktop);
   return desktop;

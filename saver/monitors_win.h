@@ -18,8 +18,9 @@ struct DesktopMonitors {
   MonitorInfo monitors[kMaxMonitors];
 };
 
-// Called by the drawing thread only.
-DesktopMonitors FindMonitors(HWND window);
+// Each monitor's DPI only `withDpi`, and then on the drawing thread only (it loads the
+// system's DPI library once); without, on any thread, every monitor has the window's DPI.
+DesktopMonitors FindMonitors(HWND window, bool withDpi);
 
 using EnumDisplayMonitorsProc = BOOL(WINAPI*)(HDC, LPCRECT, MONITORENUMPROC, LPARAM);
 using GetMonitorInfoProc = BOOL(WINAPI*)(HMONITOR, LPMONITORINFO);

@@ -76,10 +76,11 @@ def run_until(wine, settings, complete):
     return found["image"], found["misses"]
 
 
-@pytest.mark.parametrize("setting", [0, 1, 2], ids=["across all", "on each", "primary only"])
-def test_each_setting_puts_the_figures_where_its_monitors_are(monitors, setting):
+def figures_of(setting):
+    """What is missing of the figures that `setting` draws, in a screenshot: generation 0
+    of "Island" across all monitors, on each, or on the primary with the others black."""
     if setting == 0:
-        # Today's one figure over the heads' bounding box, as far as the heads show it.
+        # One figure over the heads' bounding box, as far as the heads show it.
         def complete(image):
             return segment_misses(image, square(0, 0, 1360, 480), on_a_head)
     elif setting == 1:
@@ -90,7 +91,16 @@ def test_each_setting_puts_the_figures_where_its_monitors_are(monitors, setting)
             return segment_misses(image, square(*HEADS[PRIMARY])) + [
                 ("not black", head) for i, head in enumerate(HEADS)
                 if i != PRIMARY and black_pixels_missing(image, head)]
+    return complete
 
+
+SETTINGS = pytest.mark.parametrize("setting", [0, 1, 2],
+                                   ids=["across all", "on each", "primary only"])
+
+
+@SETTINGS
+def test_each_setting_puts_the_figures_where_its_monitors_are(monitors, setting):
+    complete = figures_of(setting)
     image, misses = run_until(monitors, {**fixed_settings(6, 0, 0, 0), "Monitors": setting},
                               complete)
     assert misses == []
@@ -188,3 +198,50 @@ def test_a_dpi_library_planted_beside_the_program_or_in_the_current_directory_is
                     timeout=15, interval=0.2)
     assert close_with_key(monitors, process) == 0
     assert not (log_dir / "calls.log").exists(), (log_dir / "calls.log").read_text()
+
+
+@SETTINGS
+def test_after_a_change_of_monitors_the_window_covers_them_all_and_the_figures_fit_them(
+        monitors, setting):
+    monitors.set_settings({**fixed_settings(6, 0, 0, 0), "Monitors": setting})
+    process = start_full_screen(monitors)
+    complete = figures_of(setting)
+    try:
+        # The window as it was made for the desktop before a monitor came: the primary alone.
+        left, top, width, height = HEADS[PRIMARY]
+        status, out = monitors.run(driver("poke"), "move", 0, 0, width, height)
+        assert "moved=1" in out, out
+        WM_DISPLAYCHANGE = 0x007E
+        status, out = monitors.run(driver("poke"), "send", WM_DISPLAYCHANGE, 24,
+                                   1360 | 480 << 16)
+        assert status == 0, out
+        covered = wait_for(lambda: f"rect={WINDOW}" in monitors.run(driver("poke"), "info")[1],
+                           timeout=5, interval=0.2)
+        drawn = wait_for(lambda: not complete(monitors.display.screenshot()), timeout=15,
+                         interval=0.2)
+    finally:
+        closed = close_with_key(monitors, process)
+    assert covered, "the window does not cover every monitor"
+    assert drawn, complete(monitors.display.screenshot())
+    assert closed == 0
+
+
+@pytest.mark.parametrize("part", [None, (600, 0, 900, 200)], ids=["all", "across two"])
+def test_a_repaint_keeps_the_other_monitors_black_beside_the_primarys_figure(monitors, part):
+    monitors.set_settings({**fixed_settings(6, 0, 0, 0), "Monitors": 2})
+    process = start_full_screen(monitors)
+    complete = figures_of(2)
+    try:
+        drawn = wait_for(lambda: not complete(monitors.display.screenshot()), timeout=15,
+                         interval=0.2)
+        status, out = monitors.run(driver("poke"), "redraw", *(part or ()))
+        assert "redrawn=1" in out, out
+        # The erase has run once the window's thread has answered a later message.
+        monitors.run(driver("poke"), "info")
+        image = monitors.display.screenshot()
+    finally:
+        closed = close_with_key(monitors, process)
+    assert drawn
+    assert [head for i, head in enumerate(HEADS)
+            if i != PRIMARY and black_pixels_missing(image, head)] == []
+    assert closed == 0
