@@ -13,7 +13,7 @@ file(GLOB LUMERIN_WIN_SOURCES CONFIGURE_DEPENDS
 list(FILTER LUMERIN_WIN_SOURCES EXCLUDE REGEX "/main_win\\.cpp$")
 add_library(lumerin_win STATIC ${LUMERIN_WIN_SOURCES} cmake/empty.cpp)
 target_link_libraries(lumerin_win PUBLIC lumerin_core
-  user32 gdi32 advapi32 comctl32 kernel32)
+  user32 gdi32 advapi32 kernel32)
 target_compile_options(lumerin_win PRIVATE ${LUMERIN_WARNINGS} ${LUMERIN_WIN_FLAGS})
 target_compile_definitions(lumerin_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
 

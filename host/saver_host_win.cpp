@@ -115,6 +115,15 @@ void ApplyInputRules(HWND window, UINT message, WPARAM wParam) {
 
 }  // namespace
 
+RECT FullScreenArea() {
+  RECT area = {0, 0, 0, 0};
+  const HDC screen = GetDC(nullptr);
+  if (screen == nullptr) return area;
+  GetClipBox(screen, &area);
+  ReleaseDC(nullptr, screen);
+  return area;
+}
+
 BOOL ConfirmClose(HWND window) {
   if (verifyInProgress || closeConfirmed) return FALSE;
   if (verifierEntry == nullptr) {
@@ -237,9 +246,7 @@ int32_t RunSaverWindow(HWND parent) {
     title = kPreviewTitle;
     previewMode = 1;
   } else {
-    const HDC screen = GetDC(nullptr);
-    GetClipBox(screen, &area);
-    ReleaseDC(nullptr, screen);
+    area = FullScreenArea();
     style = kFullScreenStyle;
     extendedStyle = WS_EX_TOPMOST;
     title = kFullScreenTitle;

@@ -21,6 +21,9 @@ extern int32_t previewMode;
 // The verification request of the 95/98 family, sent to the saver window itself.
 constexpr UINT kVerifyPasswordMessage = WM_APP;
 
+// The area the full-screen window covers: the whole virtual screen, every monitor.
+RECT FullScreenArea();
+
 // Runs the saver in `parent` (preview) or full screen (null) until its window is
 // destroyed. Returns the exit code: 0 after a close, also when a full-screen saver is
 // already running; -1 when the window cannot be made.

@@ -27,6 +27,27 @@ uint32_t PauseAfterMs(bool anySegment) {
   return pause < kEmptyFigurePauseMs && !anySegment ? kEmptyFigurePauseMs : pause;
 }
 
+// One slideshow cycle's picks for `count` figures, one after the other from one reseed:
+// the entry, the line width (both into Settings) and the palette of each, and its
+// generation rewritten into CurrentString; then `use(index, palette)` takes the figure
+// before the next one is picked. One step for every edition and loop, so that a single
+// figure always sees the very picks of the one-figure slideshow.
+template <typename Use>
+void PickSlideshowFigures(int count, Use&& use) {
+  RandomValue(0);
+  // A seed of 1, 10, 100... makes the first value n itself: it is drawn and dropped.
+  RandomValue(kDiscardedDraw);
+  for (int i = 0; i < count; ++i) {
+    Settings.NumFractal = RandomValue(kSlideshowEntries);
+    Settings.LineWidth = RandomValue(kSlideshowWidths) + 1;
+    const int32_t palette = RandomValue(kSlideshowPalettes);
+    ResetCurrentString();
+    const int32_t steps = FractalEntry(Settings.NumFractal).slideIter;
+    for (int32_t step = 0; step < steps; ++step) Rewrite();
+    use(i, palette);
+  }
+}
+
 }  // namespace
 
 uint32_t PauseAfterDrawingMs() {
@@ -34,16 +55,7 @@ uint32_t PauseAfterDrawingMs() {
 }
 
 void PrepareSlideshowDrawing(AnimationPlatform& platform) {
-  ResetCurrentString();
-  RandomValue(0);
-  // A seed of 1, 10, 100... makes the first value n itself: it is drawn and dropped.
-  RandomValue(kDiscardedDraw);
-  Settings.NumFractal = RandomValue(kSlideshowEntries);
-  Settings.LineWidth = RandomValue(kSlideshowWidths) + 1;
-  platform.RebuildPens(RandomValue(kSlideshowPalettes));
-
-  const int32_t steps = FractalEntry(Settings.NumFractal).slideIter;
-  for (int32_t i = 0; i < steps; ++i) Rewrite();
+  PickSlideshowFigures(1, [&platform](int, int32_t palette) { platform.RebuildPens(palette); });
 }
 
 bool RunSlideshowCycle(AnimationPlatform& platform) {
@@ -141,23 +153,16 @@ bool AnySegment(const FigureSet& set) {
 // One slideshow cycle on every figure; false when it was cut short.
 bool RunSlideshowFiguresCycle(FiguresPlatform& platform, FigureSet& set) {
   set.DropTexts();
-  RandomValue(0);
-  RandomValue(kDiscardedDraw);
-  for (int i = 0; i < set.layout.count; ++i) {
-    Settings.NumFractal = RandomValue(kSlideshowEntries);
-    Settings.LineWidth = RandomValue(kSlideshowWidths) + 1;
-    ApplyPalette(RandomValue(kSlideshowPalettes));
+  PickSlideshowFigures(set.layout.count, [&platform, &set](int i, int32_t palette) {
+    ApplyPalette(palette);
     platform.MakePens(i, Settings.LineWidth, set.layout.areas[i].dpi);
-    ResetCurrentString();
-    const int32_t steps = FractalEntry(Settings.NumFractal).slideIter;
-    for (int32_t step = 0; step < steps; ++step) Rewrite();
     // Without memory for the copy the figure has no symbols and draws nothing.
     const size_t length = CurrentLength();
     set.texts[i] = static_cast<char*>(std::malloc(length + 1));
     if (set.texts[i] != nullptr) std::memcpy(set.texts[i], CurrentString, length + 1);
     set.figures[i].Measure(set.texts[i], set.texts[i] != nullptr ? length : 0, Settings.NumFractal,
                            set.layout.areas[i]);
-  }
+  });
   const bool going = DrawTogether(platform, set) && platform.Wait(PauseAfterMs(AnySegment(set)));
   ResetCurrentString();
   return going;

@@ -44,28 +44,78 @@ void ShowDrawing() {
   UseDoublePrecision();
 }
 
-// The drawing pass's surface, passed through, showing the figure as it grows: its first
-// segment at once (how soon a start or a new figure is seen), then every interval.
+// Waits for the window's paint after its start or a change of monitors, so that the
+// paint's erase cannot wipe out the beginning of the figures. False when asked to stop.
+bool WaitForPaint() {
+  if (paintedEvent == nullptr) return true;
+  const HANDLE events[2] = {stopEvent, paintedEvent};
+  return WaitForMultipleObjects(2, events, FALSE, kFirstPaintWaitMs) != WAIT_OBJECT_0;
+}
+
+// Takes a change of monitors that arrived during a drawing.
+bool LayoutChanged() {
+  return layoutEvent != nullptr && WaitForSingleObject(layoutEvent, 0) == WAIT_OBJECT_0;
+}
+
+bool Stopped() { return WaitForSingleObject(stopEvent, 0) != WAIT_TIMEOUT; }
+
+// The pause after a drawing; false when the drawing must stop or the monitors changed.
+bool WaitAfterDrawing(uint32_t milliseconds) {
+  if (layoutEvent == nullptr) return WaitForSingleObject(stopEvent, milliseconds) == WAIT_TIMEOUT;
+  const HANDLE events[2] = {stopEvent, layoutEvent};
+  return WaitForMultipleObjects(2, events, FALSE, milliseconds) == WAIT_TIMEOUT;
+}
+
+// Fills the client area as the figures' layout has it before any figure is drawn: the
+// user's background, but black outside the figure when it is on the primary alone.
+void FillLayoutBackground(HDC dc, const RECT& client, const FigureLayout& layout,
+                          bool primaryOnly) {
+  if (!primaryOnly) {
+    FillRect(dc, &client, backgroundBrush);
+    return;
+  }
+  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  for (int i = 0; i < layout.count; ++i) {
+    const FigureArea& a = layout.areas[i];
+    const RECT area = {a.left, a.top, a.left + a.width, a.top + a.height};
+    FillRect(dc, &area, backgroundBrush);
+  }
+}
+
+// Shows a drawing pass as it grows: its first segment at once (how soon a start or a new
+// figure is seen), then every kShowIntervalMs. The one figure and the figures of several
+// monitors both show their drawing through it.
+class GrowingShow {
+ public:
+  GrowingShow() : lastShown_(GetTickCount() - kShowIntervalMs) {}
+  // After each segment, or each round of segments of several figures.
+  void AfterSegment() {
+    const DWORD now = GetTickCount();
+    if (now - lastShown_ < kShowIntervalMs) return;
+    ShowDrawing();
+    lastShown_ = now;
+  }
+
+ private:
+  DWORD lastShown_;
+};
+
+// The drawing pass's surface, passed through, showing the figure as it grows.
 class ShowingSurface : public DrawingSurface {
  public:
-  explicit ShowingSurface(DrawingSurface& inner)
-      : inner_(inner), lastShown_(GetTickCount() - kShowIntervalMs) {}
+  explicit ShowingSurface(DrawingSurface& inner) : inner_(inner) {}
   void Clear() override { inner_.Clear(); }
   void MoveTo(int x, int y) override { inner_.MoveTo(x, y); }
   void SelectPen(int pen) override { inner_.SelectPen(pen); }
   void LineTo(int x, int y) override { inner_.LineTo(x, y); }
   bool Pause(int milliseconds) override {
-    const DWORD now = GetTickCount();
-    if (now - lastShown_ >= kShowIntervalMs) {
-      ShowDrawing();
-      lastShown_ = now;
-    }
-    return inner_.Pause(milliseconds);
+    show_.AfterSegment();
+    return inner_.Pause(milliseconds) && !LayoutChanged();
   }
 
  private:
   DrawingSurface& inner_;
-  DWORD lastShown_;
+  GrowingShow show_;
 };
 
 class WindowAnimation : public AnimationPlatform {
@@ -91,9 +141,7 @@ class WindowAnimation : public AnimationPlatform {
     return finished;
   }
 
-  bool Wait(uint32_t milliseconds) override {
-    return WaitForSingleObject(stopEvent, milliseconds) == WAIT_TIMEOUT;
-  }
+  bool Wait(uint32_t milliseconds) override { return WaitAfterDrawing(milliseconds); }
 
  private:
   HWND window_;
@@ -143,9 +191,7 @@ class FigureSurface : public DrawingSurface {
 class WindowFigures : public FiguresPlatform {
  public:
   explicit WindowFigures(HWND window)
-      : window_(window),
-        segmentPause_(stopEvent, FindPreciseTimerFunctions()),
-        lastShown_(GetTickCount()) {}
+      : window_(window), segmentPause_(stopEvent, FindPreciseTimerFunctions()) {}
   ~WindowFigures() override {
     EndDrawing();
     for (auto& set : pens_) DeletePenSet(set);
@@ -154,7 +200,8 @@ class WindowFigures : public FiguresPlatform {
   WindowFigures& operator=(const WindowFigures&) = delete;
 
   FigureLayout StartLayout() override {
-    const DesktopMonitors desktop = FindMonitors(window_);
+    WaitForPaint();  // a stop is seen by the first pause
+    const DesktopMonitors desktop = FindMonitors(window_, true);
     const FigureLayout layout = LayOutFigures(Settings.Monitors, desktop.monitors, desktop.count,
                                               desktop.window, desktop.windowDpi);
     for (int i = 0; i < layout.count; ++i) {
@@ -162,16 +209,11 @@ class WindowFigures : public FiguresPlatform {
       areas_[i] = {a.left, a.top, a.left + a.width, a.top + a.height};
     }
     count_ = layout.count;
-    // The whole window in the background colour, as the one figure has it; the primary's
-    // alone when the others are to stay black.
     const HDC dc = GetDrawingDC(window_);
     if (dc != nullptr) {
       RECT client = {0, 0, 0, 0};
       GetClientRect(window_, &client);
-      const bool primaryOnly = Settings.Monitors == kPrimaryOnly;
-      FillRect(dc, &client,
-               primaryOnly ? static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)) : backgroundBrush);
-      if (primaryOnly) FillRect(dc, &areas_[0], backgroundBrush);
+      FillLayoutBackground(dc, client, layout, Settings.Monitors == kPrimaryOnly);
       ReleaseDC(window_, dc);
     }
     ShowDrawing();
@@ -190,6 +232,7 @@ class WindowFigures : public FiguresPlatform {
   }
 
   void BeginDrawing() override {
+    show_.emplace();
     gdi_.emplace(window_, backgroundBrush, &segmentPause_);
     lastUser_ = nullptr;
     for (int i = 0; i < count_; ++i)
@@ -204,28 +247,15 @@ class WindowFigures : public FiguresPlatform {
   }
 
   bool Pause(int milliseconds) override {
-    const DWORD now = GetTickCount();
-    if (now - lastShown_ >= kShowIntervalMs) {
-      ShowDrawing();
-      lastShown_ = now;
-    }
+    if (show_) show_->AfterSegment();
     return segmentPause_.Wait(static_cast<DWORD>(milliseconds)) && !LayoutChanged();
   }
 
-  bool Wait(uint32_t milliseconds) override {
-    if (layoutEvent == nullptr) return WaitForSingleObject(stopEvent, milliseconds) == WAIT_TIMEOUT;
-    const HANDLE events[2] = {stopEvent, layoutEvent};
-    return WaitForMultipleObjects(2, events, FALSE, milliseconds) == WAIT_TIMEOUT;
-  }
+  bool Wait(uint32_t milliseconds) override { return WaitAfterDrawing(milliseconds); }
 
-  bool Stopped() override { return WaitForSingleObject(stopEvent, 0) != WAIT_TIMEOUT; }
+  bool Stopped() override { return ::Stopped(); }
 
  private:
-  // Takes a change of monitors that arrived during a drawing.
-  static bool LayoutChanged() {
-    return layoutEvent != nullptr && WaitForSingleObject(layoutEvent, 0) == WAIT_OBJECT_0;
-  }
-
   // Where a figure index outside the layout draws: nowhere.
   class Nowhere : public DrawingSurface {
    public:
@@ -237,8 +267,8 @@ class WindowFigures : public FiguresPlatform {
   };
 
   HWND window_;
-  SegmentPause segmentPause_;  // one high-resolution timer for all figures
-  DWORD lastShown_;
+  SegmentPause segmentPause_;        // one high-resolution timer for all figures
+  std::optional<GrowingShow> show_;  // made afresh for each drawing pass
   int count_ = 0;
   RECT areas_[kMaxMonitors] = {};
   HPEN pens_[kMaxMonitors][kPaletteSize] = {};
@@ -248,14 +278,16 @@ class WindowFigures : public FiguresPlatform {
   Nowhere nowhere_;
 };
 
+// One figure across the whole window until a stop or a change of monitors.
 void RunOneFigure(HWND window) {
+  if (!WaitForPaint()) return;
   RECT client = {0, 0, 0, 0};
   GetClientRect(window, &client);
   SetDrawingArea(client.right, client.bottom);
 
   const HDC dc = GetDrawingDC(window);
   if (dc != nullptr) {
-    FillRect(dc, &client, backgroundBrush);
+    FillLayoutBackground(dc, client, FigureLayout{}, false);
     ReleaseDC(window, dc);
   }
   ShowDrawing();
@@ -283,18 +315,27 @@ DWORD WINAPI DrawingThread(LPVOID parameter) {
   const HWND window = static_cast<HWND>(parameter);
   randomTickSource = SystemTicks;
 
-  if (paintedEvent != nullptr) {
-    const HANDLE events[2] = {stopEvent, paintedEvent};
-    if (WaitForMultipleObjects(2, events, FALSE, kFirstPaintWaitMs) == WAIT_OBJECT_0) return 0;
-  }
-
-  // The preview is one small window: one figure, whatever the monitors.
+  // The preview is one small window: one figure, whatever the monitors. The one figure
+  // across all monitors is fitted again, from its start, after a change of monitors.
   if (previewMode || Settings.Monitors == kOneFigureAcross) {
-    RunOneFigure(window);
+    while (!Stopped()) RunOneFigure(window);
   } else {
     RunFigures(window);
   }
   return 0;
+}
+
+void PaintWindowBackground(HWND window, HDC dc) {
+  RECT client = {0, 0, 0, 0};
+  if (!GetClientRect(window, &client)) return;
+  const bool primaryOnly = !previewMode && Settings.Monitors == kPrimaryOnly;
+  FigureLayout layout = {};
+  if (primaryOnly) {
+    const DesktopMonitors desktop = FindMonitors(window, false);
+    layout = LayOutFigures(Settings.Monitors, desktop.monitors, desktop.count, desktop.window,
+                           desktop.windowDpi);
+  }
+  FillLayoutBackground(dc, client, layout, primaryOnly);
 }
 
 bool StartDrawingThread(HWND window) {
@@ -312,6 +353,8 @@ bool StartDrawingThread(HWND window) {
 }
 
 void NoteMonitorsChanged() {
+  // The new figures wait for the paint that the window's new size brings.
+  if (paintedEvent != nullptr) ResetEvent(paintedEvent);
   if (layoutEvent != nullptr) SetEvent(layoutEvent);
 }
 

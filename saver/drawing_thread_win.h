@@ -19,10 +19,15 @@ bool StopDrawingThread(DWORD timeoutMs);
 // of the first figure. Called by the window's thread after each WM_PAINT.
 void NoteWindowPainted();
 
-// Tells the thread that monitors were added, removed or re-arranged: with a figure per
-// monitor or on the primary alone, it lays the figures out again and starts them afresh.
-// Called by the window's thread.
+// Tells the thread that monitors were added, removed or re-arranged: it lays the figures
+// out again and starts them afresh once the window has been painted again (the caller
+// makes sure that a paint follows). Called by the window's thread.
 void NoteMonitorsChanged();
+
+// Paints the window's client area as the drawing thread paints it before the figures:
+// the user's background, and black outside the figure on the primary alone. Called by
+// the window's thread to erase the window, with the device context `dc`.
+void PaintWindowBackground(HWND window, HDC dc);
 
 // The thread's entry; `window` is the saver window.
 DWORD WINAPI DrawingThread(LPVOID window);

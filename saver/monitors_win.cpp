@@ -1,15 +1,14 @@
 #include "saver/monitors_win.h"
 
+#include "host/system_path_win.h"
+
 namespace {
 
 // Not in every header this program is built with.
 constexpr int kEffectiveDpi = 0;               // MDT_EFFECTIVE_DPI
 constexpr DWORD kPrimaryMonitor = 0x00000001;  // MONITORINFOF_PRIMARY
 
-using EnumDisplayMonitorsProc = BOOL(WINAPI*)(HDC, LPCRECT, MONITORENUMPROC, LPARAM);
-using GetMonitorInfoProc = BOOL(WINAPI*)(HMONITOR, LPMONITORINFO);
 using GetDpiForWindowProc = UINT(WINAPI*)(HWND);
-using GetDpiForMonitorProc = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
 
 template <typename Proc>
 Proc Find(HMODULE module, const char* name) {
@@ -21,27 +20,40 @@ Proc Find(HMODULE module, const char* name) {
 HMODULE shcore = nullptr;
 
 struct Collector {
-  GetMonitorInfoProc getInfo;
-  GetDpiForMonitorProc getDpi;
-  int32_t fallbackDpi;
-  DesktopMonitors* desktop;
+  const MonitorLookups& lookups;
+  DesktopMonitors& desktop;
 };
 
+bool HasPrimary(const DesktopMonitors& desktop) {
+  for (int i = 0; i < desktop.count; ++i)
+    if (desktop.monitors[i].primary) return true;
+  return false;
+}
+
 BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
-  Collector& collector = *reinterpret_cast<Collector*>(data);
-  DesktopMonitors& desktop = *collector.desktop;
-  if (desktop.count >= kMaxMonitors) return FALSE;
+  const Collector& collector = *reinterpret_cast<const Collector*>(data);
+  const MonitorLookups& lookups = collector.lookups;
+  DesktopMonitors& desktop = collector.desktop;
   MONITORINFO info = {};
   info.cbSize = sizeof info;
-  if (!collector.getInfo(monitor, &info)) return TRUE;
-  int32_t dpi = collector.fallbackDpi;
+  if (!lookups.getInfo(monitor, &info)) return TRUE;
+  const bool primary = (info.dwFlags & kPrimaryMonitor) != 0;
+  // The system lists the primary wherever it likes: past the last place, it takes the
+  // last place, so that the primary's figure is never lost.
+  int index = desktop.count;
+  if (index >= kMaxMonitors) {
+    if (!primary || HasPrimary(desktop)) return TRUE;
+    index = kMaxMonitors - 1;
+  } else {
+    ++desktop.count;
+  }
+  int32_t dpi = lookups.fallbackDpi;
   UINT x = 0, y = 0;
-  if (collector.getDpi != nullptr && collector.getDpi(monitor, kEffectiveDpi, &x, &y) == S_OK &&
-      x > 0)
+  if (lookups.getDpi != nullptr && lookups.getDpi(monitor, kEffectiveDpi, &x, &y) == S_OK && x > 0)
     dpi = static_cast<int32_t>(x);
-  desktop.monitors[desktop.count++] = {
+  desktop.monitors[index] = {
       {info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom},
-      (info.dwFlags & kPrimaryMonitor) != 0,
+      primary,
       dpi};
   return TRUE;
 }
@@ -62,7 +74,7 @@ int32_t WindowDpi(HWND window) {
   return dpi > 0 ? dpi : kBaseDpi;
 }
 
-DesktopMonitors FindMonitors(HWND window) {
+DesktopMonitors FindMonitors(HWND window, bool withDpi) {
   DesktopMonitors desktop = {};
   RECT client = {0, 0, 0, 0};
   GetClientRect(window, &client);
@@ -76,10 +88,18 @@ DesktopMonitors FindMonitors(HWND window) {
   const auto getInfo = Find<GetMonitorInfoProc>(user, "GetMonitorInfoA");
   if (enumerate == nullptr || getInfo == nullptr) return desktop;
   // Loaded once and kept for the life of the process: the saver asks again after every
-  // change of monitors.
-  if (shcore == nullptr) shcore = LoadLibraryA("shcore.dll");
-  Collector collector = {getInfo, Find<GetDpiForMonitorProc>(shcore, "GetDpiForMonitor"),
-                         desktop.windowDpi, &desktop};
-  enumerate(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&collector));
+  // change of monitors. Only from the system directory: before 8.1 there is no such
+  // library, and a file of that name elsewhere on the search path would run in the saver.
+  if (withDpi && shcore == nullptr) shcore = LoadSystemLibrary("shcore.dll");
+  CollectMonitors({enumerate, getInfo,
+                   withDpi ? Find<GetDpiForMonitorProc>(shcore, "GetDpiForMonitor") : nullptr,
+                   desktop.windowDpi},
+                  desktop);
   return desktop;
+}
+
+void CollectMonitors(const MonitorLookups& lookups, DesktopMonitors& desktop) {
+  desktop.count = 0;
+  Collector collector = {lookups, desktop};
+  lookups.enumerate(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&collector));
 }

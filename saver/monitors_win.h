@@ -18,8 +18,27 @@ struct DesktopMonitors {
   MonitorInfo monitors[kMaxMonitors];
 };
 
-// Called by the drawing thread only.
-DesktopMonitors FindMonitors(HWND window);
+// Each monitor's DPI only `withDpi`, and then on the drawing thread only (it loads the
+// system's DPI library once); without, on any thread, every monitor has the window's DPI.
+DesktopMonitors FindMonitors(HWND window, bool withDpi);
+
+using EnumDisplayMonitorsProc = BOOL(WINAPI*)(HDC, LPCRECT, MONITORENUMPROC, LPARAM);
+using GetMonitorInfoProc = BOOL(WINAPI*)(HMONITOR, LPMONITORINFO);
+using GetDpiForMonitorProc = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+
+// The system's look-ups that listing the monitors needs, found at run time; `getDpi` may
+// be null, and every monitor then has `fallbackDpi`.
+struct MonitorLookups {
+  EnumDisplayMonitorsProc enumerate;
+  GetMonitorInfoProc getInfo;
+  GetDpiForMonitorProc getDpi;
+  int32_t fallbackDpi;
+};
+
+// Lists the monitors into `desktop` (its count and monitors) in the system's order. Of
+// more than kMaxMonitors, the first ones are kept, and the primary always: it takes the
+// last place when it comes later.
+void CollectMonitors(const MonitorLookups& lookups, DesktopMonitors& desktop);
 
 // The DPI of `window`'s lines: the window's own where the system tells it, else that of
 // the screen's device context.

@@ -25,24 +25,20 @@ void OnEraseBackground(HWND window) {
   // the drawing thread draws through cache contexts of its own, never this one.
   const HDC dc = GetDC(window);
   if (dc == nullptr) return;
-  RECT client;
-  if (GetClientRect(window, &client)) FillRect(dc, &client, backgroundBrush);
+  PaintWindowBackground(window, dc);
   ReleaseDC(window, dc);
 }
 
 // Monitors added, removed or re-arranged: the window covers the new virtual screen, and
-// the figures of each monitor or of the primary are laid out again. The one figure
-// across all monitors keeps the window and the figure it has.
+// the figures are laid out again, from their start, once the window has been erased.
 void OnDisplayChange(HWND window) {
-  if (previewMode || Settings.Monitors == kOneFigureAcross) return;
-  RECT area = {0, 0, 0, 0};
-  const HDC screen = GetDC(nullptr);
-  if (screen == nullptr) return;
-  GetClipBox(screen, &area);
-  ReleaseDC(nullptr, screen);
+  if (previewMode) return;
+  const RECT area = FullScreenArea();
+  NoteMonitorsChanged();
   SetWindowPos(window, HWND_TOPMOST, area.left, area.top, area.right - area.left,
                area.bottom - area.top, SWP_NOACTIVATE);
-  NoteMonitorsChanged();
+  // A paint must follow even when the size stays: the figures wait for it.
+  InvalidateRect(window, nullptr, TRUE);
 }
 
 void OnDestroy() {

@@ -4,11 +4,14 @@ widths at 192 DPI. Wine sees several monitors only on a nested X server with Xin
 no RandR (harness.Monitors), and 32-bit Wine only with the 32-bit Xinerama library
 (libxinerama1:i386) installed; it gives every monitor the one DPI of LogPixels."""
 
+import shutil
+
 import pytest
 
-from harness import SCR, Monitors, Wine, driver, wait_for
+from harness import DRIVERS, SCR, Monitors, Wine, driver, wait_for, windows_path
 from saver_run import (BACKGROUND, DISTINCT_COLOURS, close_with_key, drawn_pixel_count,
-                       fixed_settings, pixel, segment_misses, start_full_screen)
+                       fixed_settings, pixel, segment_misses, start_full_screen,
+                       wait_for_saver_window)
 
 pytestmark = pytest.mark.skipif(not SCR.is_file(), reason="Lumerin.scr is not built")
 
@@ -73,10 +76,11 @@ def run_until(wine, settings, complete):
     return found["image"], found["misses"]
 
 
-@pytest.mark.parametrize("setting", [0, 1, 2], ids=["across all", "on each", "primary only"])
-def test_each_setting_puts_the_figures_where_its_monitors_are(monitors, setting):
+def figures_of(setting):
+    """What is missing of the figures that `setting` draws, in a screenshot: generation 0
+    of "Island" across all monitors, on each, or on the primary with the others black."""
     if setting == 0:
-        # Today's one figure over the heads' bounding box, as far as the heads show it.
+        # One figure over the heads' bounding box, as far as the heads show it.
         def complete(image):
             return segment_misses(image, square(0, 0, 1360, 480), on_a_head)
     elif setting == 1:
@@ -87,7 +91,16 @@ def test_each_setting_puts_the_figures_where_its_monitors_are(monitors, setting)
             return segment_misses(image, square(*HEADS[PRIMARY])) + [
                 ("not black", head) for i, head in enumerate(HEADS)
                 if i != PRIMARY and black_pixels_missing(image, head)]
+    return complete
 
+
+SETTINGS = pytest.mark.parametrize("setting", [0, 1, 2],
+                                   ids=["across all", "on each", "primary only"])
+
+
+@SETTINGS
+def test_each_setting_puts_the_figures_where_its_monitors_are(monitors, setting):
+    complete = figures_of(setting)
     image, misses = run_until(monitors, {**fixed_settings(6, 0, 0, 0), "Monitors": setting},
                               complete)
     assert misses == []
@@ -156,3 +169,90 @@ def test_a_change_of_monitors_lays_the_figures_out_again(monitors):
     for head in HEADS:
         assert drawn_pixel_count(image.crop((head[0], head[1], head[0] + head[2],
                                              head[1] + head[3])), BACKGROUND) > 0, head
+
+
+def test_a_dpi_library_planted_beside_the_program_or_in_the_current_directory_is_never_run(
+        monitors):
+    # Windows before 8.1 has no shcore.dll: a load by bare name would go on to the
+    # program's folder and the current directory. The stand-in logs its every load; Wine
+    # takes a native library of that name only when told to.
+    planted = monitors.root / "planted"  # removed with the prefix
+    program_dir, current_dir, log_dir = (planted / name for name in ("program", "current", "log"))
+    for folder in (program_dir, current_dir, log_dir):
+        folder.mkdir(parents=True)
+    for folder in (program_dir, current_dir):
+        shutil.copyfile(DRIVERS / "standins" / "MPR.DLL", folder / "shcore.dll")
+    shutil.copyfile(SCR, program_dir / "Lumerin.scr")
+    overrides = monitors.env()["WINEDLLOVERRIDES"]
+    env = {"LUMERIN_STANDIN_DIR": windows_path(log_dir),
+           "WINEDLLOVERRIDES": f"{overrides};shcore=n,b"}
+
+    # A figure on each monitor, which asks each monitor's DPI.
+    monitors.set_settings({**fixed_settings(6, 0, 0, 0), "Monitors": 1})
+    monitors.display.xdotool("mousemove", 400, 300)
+    process = monitors.start(program_dir / "Lumerin.scr", "/s", env=env, cwd=current_dir)
+    wait_for_saver_window(monitors, process)
+    left, top, width, height = HEADS[PRIMARY]
+    assert wait_for(lambda: not segment_misses(monitors.display.screenshot(),
+                                               square(left, top, width, height)),
+                    timeout=15, interval=0.2)
+    assert close_with_key(monitors, process) == 0
+    assert not (log_dir / "calls.log").exists(), (log_dir / "calls.log").read_text()
+
+
+@SETTINGS
+def test_after_a_change_of_monitors_the_window_covers_them_all_and_the_figures_fit_them(
+        monitors, setting):
+    monitors.set_settings({**fixed_settings(6, 0, 0, 0), "Monitors": setting})
+    process = start_full_screen(monitors)
+    complete = figures_of(setting)
+    try:
+        # The window as it was made for the desktop before a monitor came: the primary alone.
+        left, top, width, height = HEADS[PRIMARY]
+        status, out = monitors.run(driver("poke"), "move", 0, 0, width, height)
+        assert "moved=1" in out, out
+        WM_DISPLAYCHANGE = 0x007E
+        status, out = monitors.run(driver("poke"), "send", WM_DISPLAYCHANGE, 24,
+                                   1360 | 480 << 16)
+        assert status == 0, out
+        covered = wait_for(lambda: f"rect={WINDOW}" in monitors.run(driver("poke"), "info")[1],
+                           timeout=5, interval=0.2)
+        drawn = wait_for(lambda: not complete(monitors.display.screenshot()), timeout=15,
+                         interval=0.2)
+    finally:
+        closed = close_with_key(monitors, process)
+    assert covered, "the window does not cover every monitor"
+    assert drawn, complete(monitors.display.screenshot())
+    assert closed == 0
+
+
+# The program's erase fills through a device context of its own, and the default handling
+# then erases the repainted region again in black. Posted alone, with no device context
+# for the default handling, the erase shows what the program itself paints.
+WM_ERASEBKGND = 0x0014
+
+
+@pytest.mark.parametrize("poke", [("redraw",), ("redraw", 600, 0, 900, 200),
+                                  ("post", WM_ERASEBKGND, 0, 0)],
+                         ids=["repaint", "repaint across two", "erase alone"])
+def test_an_erase_keeps_the_other_monitors_black_beside_the_primarys_figure(monitors, poke):
+    monitors.set_settings({**fixed_settings(6, 0, 0, 0), "Monitors": 2})
+    process = start_full_screen(monitors)
+    complete = figures_of(2)
+    primary = square(*HEADS[PRIMARY])
+    try:
+        drawn = wait_for(lambda: not complete(monitors.display.screenshot()), timeout=15,
+                         interval=0.2)
+        status, out = monitors.run(driver("poke"), *poke)
+        assert status == 0, out
+        # The erase has run once it has wiped the primary's figure, which the 5-second
+        # pause after it leaves alone.
+        image = wait_for(lambda: (lambda i: i if segment_misses(i, primary) else None)(
+            monitors.display.screenshot()), timeout=2, interval=0.05)
+    finally:
+        closed = close_with_key(monitors, process)
+    assert drawn
+    assert image is not None, "the window was not erased"
+    assert [head for i, head in enumerate(HEADS)
+            if i != PRIMARY and black_pixels_missing(image, head)] == []
+    assert closed == 0

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -303,9 +304,51 @@ TEST(ProgramResources, VersionRecordCarriesTheProjectVersion) {
   EXPECT_EQ(std::string(text), version);
 }
 
-// Per monitor where the system knows it (so that no monitor is bitmap-scaled), system
-// awareness where it knows only the older element.
-TEST(ProgramResources, ManifestAsksForCommonControlsSixAndPerMonitorDpiAwareness) {
+std::string ManifestElement(const std::string& manifest, const std::string& name) {
+  const size_t open = manifest.find("<" + name + " ");
+  if (open == std::string::npos) return "";
+  const size_t start = manifest.find('>', open) + 1;
+  return manifest.substr(start, manifest.find("</" + name + ">", start) - start);
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The DPI awareness a Windows version gives a program for its manifest, by the rules the
+// platform documents: Vista to 8 read dpiAware ("true" and "true/pm" mean system aware);
+// 8.1 and 10 before 1607 read "true/pm" and "per monitor" as per monitor (version 1);
+// 1607 on read dpiAwareness, when it is there, and take the first mode of its list they
+// know, where only 1703 on know PerMonitorV2.
+enum Windows { kVista, kEight, kEightOne, kTen1511, kTen1607, kTen1703 };
+
+std::string AwarenessOn(Windows version, const std::string& dpiAware, std::string list) {
+  if (version >= kTen1607 && !list.empty()) {
+    list = Lower(list);
+    for (size_t start = 0; start < list.size();) {
+      size_t end = list.find(',', start);
+      if (end == std::string::npos) end = list.size();
+      std::string mode = list.substr(start, end - start);
+      mode.erase(0, mode.find_first_not_of(' '));
+      mode.erase(mode.find_last_not_of(' ') + 1);
+      if (mode == "permonitorv2" && version >= kTen1703) return "per monitor v2";
+      if (mode == "permonitor") return "per monitor v1";
+      if (mode == "system") return "system";
+      if (mode == "unaware") return "unaware";
+      start = end + 1;
+    }
+  }
+  const std::string aware = Lower(dpiAware);
+  if (version >= kEightOne && (aware == "true/pm" || aware == "per monitor"))
+    return "per monitor v1";
+  return aware.rfind("true", 0) == 0 ? "system" : "unaware";
+}
+
+// The settings dialog handles no WM_DPICHANGED: per monitor version 1 would leave it
+// unscaled on a monitor at another scale than the primary's. Per monitor version 2 where
+// the system rescales dialogs itself, system awareness everywhere else.
+TEST(ProgramResources, ManifestNeverLeavesTheSettingsDialogUnscaledOnAnotherMonitor) {
   HMODULE self = GetModuleHandleA(nullptr);
   HRSRC found = FindResourceA(self, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
   ASSERT_NE(found, nullptr);
@@ -313,9 +356,15 @@ TEST(ProgramResources, ManifestAsksForCommonControlsSixAndPerMonitorDpiAwareness
   const std::string manifest(bytes, SizeofResource(self, found));
   EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
             std::string::npos);
-  EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
-  EXPECT_NE(manifest.find("WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>"),
-            std::string::npos);
+  const std::string dpiAware = ManifestElement(manifest, "dpiAware");
+  const std::string dpiAwareness = ManifestElement(manifest, "dpiAwareness");
+  const struct {
+    Windows version;
+    const char* awareness;
+  } cases[] = {{kVista, "system"},   {kEight, "system"},   {kEightOne, "system"},
+               {kTen1511, "system"}, {kTen1607, "system"}, {kTen1703, "per monitor v2"}};
+  for (const auto& c : cases)
+    EXPECT_EQ(AwarenessOn(c.version, dpiAware, dpiAwareness), c.awareness) << c.version;
 }
 
 }  // namespace

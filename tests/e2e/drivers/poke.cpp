@@ -1,7 +1,9 @@
 // Talks to a running full-screen saver from another process: reports its window and
 // sends or posts it single messages, printing what comes back.
-//   poke info | count | settext TEXT | autoplay | redraw | send MSG WPARAM LPARAM
+//   poke info | count | settext TEXT | autoplay | send MSG WPARAM LPARAM
 //   poke post MSG WPARAM LPARAM
+//   poke redraw [LEFT TOP RIGHT BOTTOM]   invalidates and erases the client area, or a part
+//   poke move LEFT TOP WIDTH HEIGHT       moves the window, in screen coordinates
 // Numbers may be decimal or 0x-hexadecimal. Exit code 0 when the window was found.
 #include <windows.h>
 
@@ -61,9 +63,25 @@ int main(int argc, char** argv) {
     std::printf("result=%ld\ntitle=%s\n", static_cast<long>(result), title);
     return 0;
   }
-  if (std::strcmp(command, "redraw") == 0) {  // invalidate and erase the whole window
-    std::printf("redrawn=%d\n",
-                RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE) ? 1 : 0);
+  if (std::strcmp(command, "redraw") == 0) {
+    RECT part = {0, 0, 0, 0};
+    if (argc >= 6)
+      part = {static_cast<LONG>(std::strtol(argv[2], nullptr, 0)),
+              static_cast<LONG>(std::strtol(argv[3], nullptr, 0)),
+              static_cast<LONG>(std::strtol(argv[4], nullptr, 0)),
+              static_cast<LONG>(std::strtol(argv[5], nullptr, 0))};
+    const BOOL redrawn =
+        RedrawWindow(window, argc >= 6 ? &part : nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+    std::printf("redrawn=%d\n", redrawn ? 1 : 0);
+    return 0;
+  }
+  if (std::strcmp(command, "move") == 0 && argc >= 6) {
+    const BOOL moved = SetWindowPos(
+        window, nullptr, static_cast<int>(std::strtol(argv[2], nullptr, 0)),
+        static_cast<int>(std::strtol(argv[3], nullptr, 0)),
+        static_cast<int>(std::strtol(argv[4], nullptr, 0)),
+        static_cast<int>(std::strtol(argv[5], nullptr, 0)), SWP_NOZORDER | SWP_NOACTIVATE);
+    std::printf("moved=%d\n", moved ? 1 : 0);
     return 0;
   }
   if (std::strcmp(command, "autoplay") == 0) {
