@@ -2,6 +2,7 @@
 
 #include <imm.h>
 
+#include "host/closing_rules.h"
 #include "host/password_win.h"
 #include "host/startup_win.h"
 #include "host/verify_quiet.h"
@@ -18,9 +19,6 @@ constexpr DWORD kFullScreenStyle = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_
 constexpr DWORD kPreviewStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
 constexpr int32_t kNoWindowExitCode = -1;
 
-// Mouse movement closes the saver only beyond this many pixels (across plus down) from
-// the reference, so that a table's vibration does not end it.
-constexpr uint32_t kMouseMoveLimit = 4;
 // The longest wait for a preview's parent to take a help request.
 constexpr UINT kForwardTimeoutMs = 1000;
 // WM_POWER's wParam when the system resumes after a critical suspension.
@@ -69,11 +67,6 @@ void ForwardToParent(HWND parent, UINT message, LPARAM lParam) {
   SendMessageTimeoutA(parent, message, self, lParam, SMTO_ABORTIFHUNG, kForwardTimeoutMs, &ignored);
 }
 
-uint32_t Distance(LONG a, LONG b) {
-  return a > b ? static_cast<uint32_t>(a) - static_cast<uint32_t>(b)
-               : static_cast<uint32_t>(b) - static_cast<uint32_t>(a);
-}
-
 // The closing rules for input, activation and power messages; full screen only, and
 // never while a password is being asked for or after a close was accepted.
 void ApplyInputRules(HWND window, UINT message, WPARAM wParam) {
@@ -100,9 +93,7 @@ void ApplyInputRules(HWND window, UINT message, WPARAM wParam) {
       // reference: small movements add up until they pass the limit.
       POINT cursor;
       if (!GetCursorPos(&cursor)) break;
-      const uint32_t distance =
-          Distance(cursor.x, mouseReference.x) + Distance(cursor.y, mouseReference.y);
-      if (distance > kMouseMoveLimit) {
+      if (PointerMovedTooFar(cursor.x, cursor.y, mouseReference.x, mouseReference.y)) {
         PostClose(window);
         mouseReference = cursor;
       }

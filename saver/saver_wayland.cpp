@@ -20,6 +20,7 @@
 #include "core/catalogue.h"
 #include "core/rewrite.h"
 #include "fractional-scale-v1-client.h"
+#include "host/closing_rules.h"
 #include "layer_shell-client.h"
 #include "render/pixel_surface.h"
 #include "render/turtle.h"
@@ -40,10 +41,6 @@ constexpr uint32_t kOutputVersion = 4;      // wl_output.name
 constexpr uint32_t kXdgOutputVersion = 3;
 constexpr uint32_t kLayerShellVersion = 4;
 constexpr uint32_t kSeatVersion = 5;
-
-// Pointer motion ends the saver only beyond this many pixels (across plus down) from where
-// the pointer entered, as on Windows, so that a table's vibration does not end it.
-constexpr int kPointerMoveLimit = 4;
 
 constexpr uint32_t kBuffersPerOutput = 2;
 
@@ -553,9 +550,10 @@ void OnPointerEnter(void* data, wl_pointer* pointer, uint32_t serial, wl_surface
 void OnPointerLeave(void*, wl_pointer*, uint32_t, wl_surface*) {}
 void OnPointerMotion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
   Client& client = *static_cast<Client*>(data);
-  const int distance = std::abs(wl_fixed_to_int(x) - client.pointerX) +
-                       std::abs(wl_fixed_to_int(y) - client.pointerY);
-  if (distance > kPointerMoveLimit) client.stop = true;
+  if (PointerMovedTooFar(wl_fixed_to_int(x), wl_fixed_to_int(y), client.pointerX,
+                         client.pointerY)) {
+    client.stop = true;
+  }
 }
 void OnPointerButton(void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
   if (state == WL_POINTER_BUTTON_STATE_PRESSED) static_cast<Client*>(data)->stop = true;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "host/closing_rules.h"
+
 namespace {
 
 TEST(VerifyQuietTime, CloseRequestsSoonAfterACheckAreRefusedWithoutAsking) {
@@ -32,6 +34,28 @@ TEST(VerifyQuietTime, CloseRequestsSoonAfterACheckAreRefusedWithoutAsking) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "last " << c.lastVerifyTick << " now " << c.now);
     EXPECT_EQ(WithinVerifyQuietTime(c.now, c.lastVerifyTick), c.quiet);
+  }
+}
+
+TEST(ClosingRules, PointerMotionEndsTheSaverOnlyBeyondFourPixelsAcrossPlusDown) {
+  struct Case {
+    int32_t x, y, fromX, fromY;
+    bool ends;
+  };
+  const Case cases[] = {
+      {400, 300, 400, 300, false},  // the position the pointer was first seen at
+      {404, 300, 400, 300, false},  // four pixels across
+      {398, 302, 400, 300, false},  // two across and two down add up to four
+      {405, 300, 400, 300, true},   // five across
+      {397, 302, 400, 300, true},   // three across and two down
+      {-643, 0, -640, -2, true},    // left of the primary, at negative coordinates
+      // Coordinates far apart do not wrap around into a small distance.
+      {INT32_MAX, 0, INT32_MIN, 0, true},
+      {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.x << "," << c.y << " from " << c.fromX << "," << c.fromY);
+    EXPECT_EQ(PointerMovedTooFar(c.x, c.y, c.fromX, c.fromY), c.ends);
   }
 }
 
