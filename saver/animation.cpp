@@ -99,6 +99,16 @@ void RunFixedFractal(AnimationPlatform& platform) {
   }
 }
 
+void RunAnimation(AnimationPlatform& platform, int32_t width, int32_t height) {
+  SetDrawingArea(width, height);
+  platform.ClearDrawingArea();
+  if (Settings.DefaultMode != 0) {
+    RunSlideshow(platform);
+  } else {
+    RunFixedFractal(platform);
+  }
+}
+
 namespace {
 
 // The figures of one layout, made for it and dropped with it, and in the slideshow each
@@ -203,5 +213,13 @@ void RunFixedFigures(FiguresPlatform& platform) {
       ResetCurrentString();
     }
     if (platform.Stopped()) return;
+  }
+}
+
+void RunAnimation(FiguresPlatform& platform) {
+  if (Settings.DefaultMode != 0) {
+    RunSlideshowFigures(platform);
+  } else {
+    RunFixedFigures(platform);
   }
 }

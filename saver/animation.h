@@ -21,6 +21,10 @@ class AnimationPlatform {
   // The measuring pass and then the drawing pass over CurrentString.
   virtual bool Draw() = 0;
   virtual bool Wait(uint32_t milliseconds) = 0;
+  // Fills the whole drawing area with the background and shows it, before the first
+  // drawing. A platform whose window needs no clearing of its own (each drawing pass
+  // clears it anyway) may keep this one, which does nothing.
+  virtual void ClearDrawingArea() {}
 };
 
 // How long the fixed mode waits between two looks at the stop request when its range of
@@ -59,6 +63,11 @@ class FixedFractalCursor {
 void RunSlideshow(AnimationPlatform& platform);
 void RunFixedFractal(AnimationPlatform& platform);
 
+// The start of one figure for every edition that runs the loops: sets the drawing area to
+// `width` x `height`, clears it, then runs the slideshow or the fixed fractal as
+// Settings.DefaultMode asks, until the platform reports a stop.
+void RunAnimation(AnimationPlatform& platform, int32_t width, int32_t height);
+
 // What the loops with a figure per drawing area need from the platform. The areas come
 // from the monitors, and the figures are drawn together from one thread: a segment of
 // each, then one pause for all of them.
@@ -90,3 +99,8 @@ class FiguresPlatform {
 // figures again in the new layout. They return only when the platform reports a stop.
 void RunSlideshowFigures(FiguresPlatform& platform);
 void RunFixedFigures(FiguresPlatform& platform);
+
+// RunAnimation's counterpart for the figures of several areas, whose platform sets their
+// areas and clears them as each layout starts: runs RunSlideshowFigures or RunFixedFigures
+// as Settings.DefaultMode asks, until the platform reports a stop.
+void RunAnimation(FiguresPlatform& platform);
