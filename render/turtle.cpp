@@ -260,5 +260,3 @@ bool Figure::DrawNextSegment(DrawingSurface& surface) {
   MappingArea mapping = {left_, top_, width_, height_, margin_};
   return Walk<true>(walk_, extent_, mapping, &surface);
 }
-
-int32_t Figure::Segments() const { return walk_.segments; }

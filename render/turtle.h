@@ -102,7 +102,6 @@ class Figure {
   bool DrawNextSegment(DrawingSurface& surface);
 
   bool HasSegment() const { return hasSegment_; }
-  int32_t Segments() const;  // drawn so far in this drawing pass
 
  private:
   TurtleWalk walk_ = {};
