@@ -71,6 +71,11 @@ void RunSlideshow(AnimationPlatform& platform) {
 }
 
 bool FixedFractalCursor::Advance() {
+  // The heading is taken once, before the first drawing: the entry keeps it from then on.
+  if (!started_) {
+    SetStartAngle(Settings.NumFractal, Settings.Angle);
+    started_ = true;
+  }
   if (Settings.iterFrom > Settings.iterTo) return false;
   // 64 bits, so that an iterTo at the top of the range cannot overflow the counter.
   if (generation_ < Settings.iterFrom || generation_ >= Settings.iterTo) {
@@ -84,7 +89,6 @@ bool FixedFractalCursor::Advance() {
 }
 
 void RunFixedFractal(AnimationPlatform& platform) {
-  SetStartAngle(Settings.NumFractal, Settings.Angle);
   FixedFractalCursor cursor;
   for (;;) {
     if (!cursor.Advance()) {
@@ -190,28 +194,24 @@ void RunSlideshowFigures(FiguresPlatform& platform) {
 }
 
 void RunFixedFigures(FiguresPlatform& platform) {
-  SetStartAngle(Settings.NumFractal, Settings.Angle);
   for (;;) {
     FigureSet set(platform.StartLayout());
     for (int i = 0; i < set.layout.count; ++i)
       platform.MakePens(i, Settings.LineWidth, set.layout.areas[i].dpi);
+    FixedFractalCursor cursor;
     bool going = true;
     while (going) {
-      if (Settings.iterFrom > Settings.iterTo) {
+      if (!cursor.Advance()) {
         going = platform.Wait(kIdleWaitMs);
         continue;
       }
-      for (int32_t i = 0; i < Settings.iterFrom; ++i) Rewrite();
-      for (int64_t g = Settings.iterFrom; g <= Settings.iterTo && going; ++g) {
-        Rewrite();
-        // Every figure walks the one CurrentString, which stays as it is until all are done.
-        for (int i = 0; i < set.layout.count; ++i)
-          set.figures[i].Measure(CurrentString, CurrentLength(), Settings.NumFractal,
-                                 set.layout.areas[i]);
-        going = DrawTogether(platform, set) && platform.Wait(PauseAfterMs(AnySegment(set)));
-      }
-      ResetCurrentString();
+      // Every figure walks the one CurrentString, which stays as it is until all are done.
+      for (int i = 0; i < set.layout.count; ++i)
+        set.figures[i].Measure(CurrentString, CurrentLength(), Settings.NumFractal,
+                               set.layout.areas[i]);
+      going = DrawTogether(platform, set) && platform.Wait(PauseAfterMs(AnySegment(set)));
     }
+    ResetCurrentString();
     if (platform.Stopped()) return;
   }
 }

@@ -52,11 +52,13 @@ class FixedFractalCursor {
  public:
   // Brings CurrentString to the next generation to draw: iterFrom first, after iterTo
   // iterFrom again, rebuilt from the axiom. False, and nothing rewritten, when the range
-  // of generations is empty.
+  // of generations is empty. The first call writes the start heading Settings.Angle into
+  // entry NumFractal, once, for every loop and edition of the fixed mode.
   bool Advance();
 
  private:
   int64_t generation_ = -1;  // in CurrentString; -1 before the first drawing
+  bool started_ = false;     // the start heading has been written
 };
 
 // The two loops. They return only when the platform reports a stop.
