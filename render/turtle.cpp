@@ -202,10 +202,6 @@ bool Walk(TurtleWalk& walk, Extent& fit, const MappingArea& area, DrawingSurface
 
 }  // namespace
 
-int MapX(double wx) { return MapXIn(extent, WindowArea(), wx); }
-
-int MapY(double wy) { return MapYIn(extent, WindowArea(), wy); }
-
 bool Render(int pass, DrawingSurface* surface) {
   const bool drawing = pass != 0;
   if (drawing && surface == nullptr) return false;
