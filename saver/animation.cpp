@@ -58,12 +58,17 @@ void PrepareSlideshowDrawing(AnimationPlatform& platform) {
   PickSlideshowFigures(1, [&platform](int, int32_t palette) { platform.RebuildPens(palette); });
 }
 
+namespace {
+
+// One slideshow cycle: PrepareSlideshowDrawing, draw, pause, empty the string.
 bool RunSlideshowCycle(AnimationPlatform& platform) {
   PrepareSlideshowDrawing(platform);
   const bool going = platform.Draw() && platform.Wait(PauseAfterDrawingMs());
   ResetCurrentString();
   return going;
 }
+
+}  // namespace
 
 void RunSlideshow(AnimationPlatform& platform) {
   while (RunSlideshowCycle(platform)) {

@@ -43,9 +43,6 @@ uint32_t PauseAfterDrawingMs();
 // empty CurrentString.
 void PrepareSlideshowDrawing(AnimationPlatform& platform);
 
-// One slideshow cycle: PrepareSlideshowDrawing, draw, pause, empty the string.
-bool RunSlideshowCycle(AnimationPlatform& platform);
-
 // Where the fixed mode stands between two drawings, for a platform that is handed one
 // drawing at a time (the web page) instead of running the loop.
 class FixedFractalCursor {
