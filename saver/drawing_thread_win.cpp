@@ -143,12 +143,12 @@ class WindowAnimation : public AnimationPlatform {
 
   bool Wait(uint32_t milliseconds) override { return WaitAfterDrawing(milliseconds); }
 
+  // The drawing area just set is the client area that RunOneFigure read.
   void ClearDrawingArea() override {
     const HDC dc = GetDrawingDC(window_);
     if (dc != nullptr) {
-      RECT client = {0, 0, 0, 0};
-      GetClientRect(window_, &client);
-      FillLayoutBackground(dc, client, FigureLayout{}, false);
+      const RECT area = {0, 0, clientWidth, clientHeight};
+      FillLayoutBackground(dc, area, FigureLayout{}, false);
       ReleaseDC(window_, dc);
     }
     ShowDrawing();
