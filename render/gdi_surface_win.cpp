@@ -57,10 +57,3 @@ bool GdiSurface::Pause(int milliseconds) {
   }
   return pause_->Wait(wait);
 }
-
-bool Render(int pass, HWND window, HBRUSH background, HANDLE stopEvent) {
-  if (pass == 0) return Render(0, nullptr);
-  SegmentPause pause(stopEvent, PreciseTimerFunctions());
-  GdiSurface surface(window, background, &pause);
-  return Render(pass, &surface);
-}

@@ -50,8 +50,3 @@ class GdiSurface : public DrawingSurface {
 // class may keep: release it with ReleaseDC. Null without a window (GetDC(NULL) would
 // be the whole screen's).
 HDC GetDrawingDC(HWND window);
-
-// One pass of the renderer onto the saver window: pass 0 measures (nothing of the window
-// is used), any other pass draws, pausing on stopEvent alone. Returns false when
-// stopEvent stopped the drawing.
-bool Render(int pass, HWND window, HBRUSH background, HANDLE stopEvent);

@@ -35,8 +35,6 @@ class SegmentPause {
   // Waits `milliseconds`. False when the stop event is signalled (or cannot be waited on).
   bool Wait(DWORD milliseconds);
 
-  bool UsesTimer() const { return timer_ != nullptr; }
-
  private:
   HANDLE stopEvent_;
   SetWaitableTimerProc set_ = nullptr;

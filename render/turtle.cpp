@@ -202,10 +202,6 @@ bool Walk(TurtleWalk& walk, Extent& fit, const MappingArea& area, DrawingSurface
 
 }  // namespace
 
-int MapX(double wx) { return MapXIn(extent, WindowArea(), wx); }
-
-int MapY(double wy) { return MapYIn(extent, WindowArea(), wy); }
-
 bool Render(int pass, DrawingSurface* surface) {
   const bool drawing = pass != 0;
   if (drawing && surface == nullptr) return false;
@@ -260,5 +256,3 @@ bool Figure::DrawNextSegment(DrawingSurface& surface) {
   MappingArea mapping = {left_, top_, width_, height_, margin_};
   return Walk<true>(walk_, extent_, mapping, &surface);
 }
-
-int32_t Figure::Segments() const { return walk_.segments; }

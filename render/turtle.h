@@ -56,10 +56,6 @@ void SetDrawingArea(int32_t width, int32_t height);
 // surface), true otherwise.
 bool Render(int pass, DrawingSurface* surface);
 
-// The mapping of world points to the drawing area, using the current extent.
-int MapX(double wx);
-int MapY(double wy);
-
 // One pass over a string, walked a segment at a time: everything a pass keeps between two
 // symbols.
 struct TurtleWalk {
@@ -102,7 +98,6 @@ class Figure {
   bool DrawNextSegment(DrawingSurface& surface);
 
   bool HasSegment() const { return hasSegment_; }
-  int32_t Segments() const;  // drawn so far in this drawing pass
 
  private:
   TurtleWalk walk_ = {};

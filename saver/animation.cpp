@@ -58,6 +58,9 @@ void PrepareSlideshowDrawing(AnimationPlatform& platform) {
   PickSlideshowFigures(1, [&platform](int, int32_t palette) { platform.RebuildPens(palette); });
 }
 
+namespace {
+
+// One slideshow cycle: PrepareSlideshowDrawing, draw, pause, empty the string.
 bool RunSlideshowCycle(AnimationPlatform& platform) {
   PrepareSlideshowDrawing(platform);
   const bool going = platform.Draw() && platform.Wait(PauseAfterDrawingMs());
@@ -65,12 +68,19 @@ bool RunSlideshowCycle(AnimationPlatform& platform) {
   return going;
 }
 
+}  // namespace
+
 void RunSlideshow(AnimationPlatform& platform) {
   while (RunSlideshowCycle(platform)) {
   }
 }
 
 bool FixedFractalCursor::Advance() {
+  // The heading is taken once, before the first drawing: the entry keeps it from then on.
+  if (!started_) {
+    SetStartAngle(Settings.NumFractal, Settings.Angle);
+    started_ = true;
+  }
   if (Settings.iterFrom > Settings.iterTo) return false;
   // 64 bits, so that an iterTo at the top of the range cannot overflow the counter.
   if (generation_ < Settings.iterFrom || generation_ >= Settings.iterTo) {
@@ -84,7 +94,6 @@ bool FixedFractalCursor::Advance() {
 }
 
 void RunFixedFractal(AnimationPlatform& platform) {
-  SetStartAngle(Settings.NumFractal, Settings.Angle);
   FixedFractalCursor cursor;
   for (;;) {
     if (!cursor.Advance()) {
@@ -96,6 +105,16 @@ void RunFixedFractal(AnimationPlatform& platform) {
       ResetCurrentString();
       return;
     }
+  }
+}
+
+void RunAnimation(AnimationPlatform& platform, int32_t width, int32_t height) {
+  SetDrawingArea(width, height);
+  platform.ClearDrawingArea();
+  if (Settings.DefaultMode != 0) {
+    RunSlideshow(platform);
+  } else {
+    RunFixedFractal(platform);
   }
 }
 
@@ -180,28 +199,32 @@ void RunSlideshowFigures(FiguresPlatform& platform) {
 }
 
 void RunFixedFigures(FiguresPlatform& platform) {
-  SetStartAngle(Settings.NumFractal, Settings.Angle);
   for (;;) {
     FigureSet set(platform.StartLayout());
     for (int i = 0; i < set.layout.count; ++i)
       platform.MakePens(i, Settings.LineWidth, set.layout.areas[i].dpi);
+    FixedFractalCursor cursor;
     bool going = true;
     while (going) {
-      if (Settings.iterFrom > Settings.iterTo) {
+      if (!cursor.Advance()) {
         going = platform.Wait(kIdleWaitMs);
         continue;
       }
-      for (int32_t i = 0; i < Settings.iterFrom; ++i) Rewrite();
-      for (int64_t g = Settings.iterFrom; g <= Settings.iterTo && going; ++g) {
-        Rewrite();
-        // Every figure walks the one CurrentString, which stays as it is until all are done.
-        for (int i = 0; i < set.layout.count; ++i)
-          set.figures[i].Measure(CurrentString, CurrentLength(), Settings.NumFractal,
-                                 set.layout.areas[i]);
-        going = DrawTogether(platform, set) && platform.Wait(PauseAfterMs(AnySegment(set)));
-      }
-      ResetCurrentString();
+      // Every figure walks the one CurrentString, which stays as it is until all are done.
+      for (int i = 0; i < set.layout.count; ++i)
+        set.figures[i].Measure(CurrentString, CurrentLength(), Settings.NumFractal,
+                               set.layout.areas[i]);
+      going = DrawTogether(platform, set) && platform.Wait(PauseAfterMs(AnySegment(set)));
     }
+    ResetCurrentString();
     if (platform.Stopped()) return;
+  }
+}
+
+void RunAnimation(FiguresPlatform& platform) {
+  if (Settings.DefaultMode != 0) {
+    RunSlideshowFigures(platform);
+  } else {
+    RunFixedFigures(platform);
   }
 }

@@ -21,6 +21,10 @@ class AnimationPlatform {
   // The measuring pass and then the drawing pass over CurrentString.
   virtual bool Draw() = 0;
   virtual bool Wait(uint32_t milliseconds) = 0;
+  // Fills the whole drawing area with the background and shows it, before the first
+  // drawing. A platform whose window needs no clearing of its own (each drawing pass
+  // clears it anyway) may keep this one, which does nothing.
+  virtual void ClearDrawingArea() {}
 };
 
 // How long the fixed mode waits between two looks at the stop request when its range of
@@ -39,25 +43,29 @@ uint32_t PauseAfterDrawingMs();
 // empty CurrentString.
 void PrepareSlideshowDrawing(AnimationPlatform& platform);
 
-// One slideshow cycle: PrepareSlideshowDrawing, draw, pause, empty the string.
-bool RunSlideshowCycle(AnimationPlatform& platform);
-
 // Where the fixed mode stands between two drawings, for a platform that is handed one
 // drawing at a time (the web page) instead of running the loop.
 class FixedFractalCursor {
  public:
   // Brings CurrentString to the next generation to draw: iterFrom first, after iterTo
   // iterFrom again, rebuilt from the axiom. False, and nothing rewritten, when the range
-  // of generations is empty.
+  // of generations is empty. The first call writes the start heading Settings.Angle into
+  // entry NumFractal, once, for every loop and edition of the fixed mode.
   bool Advance();
 
  private:
   int64_t generation_ = -1;  // in CurrentString; -1 before the first drawing
+  bool started_ = false;     // the start heading has been written
 };
 
 // The two loops. They return only when the platform reports a stop.
 void RunSlideshow(AnimationPlatform& platform);
 void RunFixedFractal(AnimationPlatform& platform);
+
+// The start of one figure for every edition that runs the loops: sets the drawing area to
+// `width` x `height`, clears it, then runs the slideshow or the fixed fractal as
+// Settings.DefaultMode asks, until the platform reports a stop.
+void RunAnimation(AnimationPlatform& platform, int32_t width, int32_t height);
 
 // What the loops with a figure per drawing area need from the platform. The areas come
 // from the monitors, and the figures are drawn together from one thread: a segment of
@@ -90,3 +98,8 @@ class FiguresPlatform {
 // figures again in the new layout. They return only when the platform reports a stop.
 void RunSlideshowFigures(FiguresPlatform& platform);
 void RunFixedFigures(FiguresPlatform& platform);
+
+// RunAnimation's counterpart for the figures of several areas, whose platform sets their
+// areas and clears them as each layout starts: runs RunSlideshowFigures or RunFixedFigures
+// as Settings.DefaultMode asks, until the platform reports a stop.
+void RunAnimation(FiguresPlatform& platform);

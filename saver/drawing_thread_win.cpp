@@ -143,6 +143,17 @@ class WindowAnimation : public AnimationPlatform {
 
   bool Wait(uint32_t milliseconds) override { return WaitAfterDrawing(milliseconds); }
 
+  // The drawing area just set is the client area that RunOneFigure read.
+  void ClearDrawingArea() override {
+    const HDC dc = GetDrawingDC(window_);
+    if (dc != nullptr) {
+      const RECT area = {0, 0, clientWidth, clientHeight};
+      FillLayoutBackground(dc, area, FigureLayout{}, false);
+      ReleaseDC(window_, dc);
+    }
+    ShowDrawing();
+  }
+
  private:
   HWND window_;
   SegmentPause segmentPause_;  // one high-resolution timer for the thread's life
@@ -283,30 +294,8 @@ void RunOneFigure(HWND window) {
   if (!WaitForPaint()) return;
   RECT client = {0, 0, 0, 0};
   GetClientRect(window, &client);
-  SetDrawingArea(client.right, client.bottom);
-
-  const HDC dc = GetDrawingDC(window);
-  if (dc != nullptr) {
-    FillLayoutBackground(dc, client, FigureLayout{}, false);
-    ReleaseDC(window, dc);
-  }
-  ShowDrawing();
-
   WindowAnimation animation(window);
-  if (Settings.DefaultMode != 0) {
-    RunSlideshow(animation);
-  } else {
-    RunFixedFractal(animation);
-  }
-}
-
-void RunFigures(HWND window) {
-  WindowFigures figures(window);
-  if (Settings.DefaultMode != 0) {
-    RunSlideshowFigures(figures);
-  } else {
-    RunFixedFigures(figures);
-  }
+  RunAnimation(animation, client.right, client.bottom);
 }
 
 }  // namespace
@@ -320,7 +309,8 @@ DWORD WINAPI DrawingThread(LPVOID parameter) {
   if (previewMode || Settings.Monitors == kOneFigureAcross) {
     while (!Stopped()) RunOneFigure(window);
   } else {
-    RunFigures(window);
+    WindowFigures figures(window);
+    RunAnimation(figures);
   }
   return 0;
 }

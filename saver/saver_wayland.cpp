@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "core/catalogue.h"
 #include "core/rewrite.h"
 #include "fractional-scale-v1-client.h"
 #include "host/closing_rules.h"
@@ -832,7 +831,6 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs) {
   }
 
   randomTickSource = DistinctTicks;
-  if (Settings.DefaultMode == 0) SetStartAngle(Settings.NumFractal, Settings.Angle);
   client.started = true;
   for (auto& o : client.outputs) MakeSurface(*o);
 

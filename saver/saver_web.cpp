@@ -125,7 +125,6 @@ EMSCRIPTEN_KEEPALIVE void lumerin_start(double now, int width, int height, doubl
   // Each setting was read alone already: together they are taken as well.
   ReadSaverCommand(page.settings, nullptr, &command);
   SanitizeSettings();
-  if (Settings.DefaultMode == 0) SetStartAngle(Settings.NumFractal, Settings.Angle);
   page.cursor = FixedFractalCursor();
   page.drawing.Resume(now);
   TakeCanvas(width, height, pixelRatio);

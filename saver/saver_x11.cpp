@@ -118,15 +118,8 @@ class X11Saver : public AnimationPlatform {
       resized_ = false;  // the size is taken once the window shows
     }
     resized_ = false;
-    SetDrawingArea(width_, height_);
     pens_.Create();
-    PausingSurface(*this).Clear();
-    XFlush(display_);
-    if (Settings.DefaultMode != 0) {
-      RunSlideshow(*this);
-    } else {
-      RunFixedFractal(*this);
-    }
+    RunAnimation(*this, width_, height_);
   }
 
   void RebuildPens(int32_t palette) override {
@@ -164,6 +157,11 @@ class X11Saver : public AnimationPlatform {
           break;
       }
     }
+  }
+
+  void ClearDrawingArea() override {
+    PausingSurface(*this).Clear();
+    XFlush(display_);
   }
 
   bool failed() const { return otherXError != 0; }

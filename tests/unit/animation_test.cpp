@@ -509,3 +509,50 @@ TEST_F(Animation, AChangeOfMonitorsStartsTheFiguresAgainInTheNewLayout) {
                 2 * std::count(text.begin(), text.end(), 'F') + 1,
             long(figures.surfaces[0].ops.size()));
 }
+
+// Every edition starts its figures through RunAnimation: the drawing area is set before
+// the clear, the clear comes once before the first drawing, and the loop is the one the
+// mode asks for, drawing what that loop draws when it runs alone.
+TEST_F(Animation, TheStartSetsTheAreaClearsItAndRunsTheLoopOfTheMode) {
+  class ClearingPlatform : public RenderingPlatform {
+   public:
+    using RenderingPlatform::RenderingPlatform;
+    void ClearDrawingArea() override {
+      surface.ops.push_back("clear area " + std::to_string(clientWidth) + "x" +
+                            std::to_string(clientHeight));
+    }
+  };
+  for (int32_t slideshow : {0, 1}) {
+    SCOPED_TRACE(slideshow);
+    SetUp();
+    SetDrawingArea(640, 480);
+    Settings = {4, slideshow, 1, 0, 2, 3, 6, 45, 0, {}, 1};
+    tickStep = 7919;
+    RenderingPlatform alone(4);
+    if (slideshow) {
+      RunSlideshow(alone);
+    } else {
+      RunFixedFractal(alone);
+    }
+
+    SetUp();
+    SetDrawingArea(1, 1);
+    Settings = {4, slideshow, 1, 0, 2, 3, 6, 45, 0, {}, 1};
+    tickStep = 7919;
+    ClearingPlatform started(4);
+    RunAnimation(started, 640, 480);
+    ASSERT_FALSE(started.surface.ops.empty());
+    EXPECT_EQ(started.surface.ops.front(), "clear area 640x480");
+    EXPECT_EQ(std::vector<std::string>(started.surface.ops.begin() + 1, started.surface.ops.end()),
+              alone.surface.ops);
+    EXPECT_EQ(started.palettes, alone.palettes);
+
+    SetUp();
+    Settings = {4, slideshow, 1, 0, 2, 3, 6, 45, 0, {}, 1};
+    tickStep = 7919;
+    FiguresRecorder figures(OneArea(0, 0, 640, 480), 4);
+    RunAnimation(figures);
+    EXPECT_EQ(figures.surfaces[0].ops, alone.surface.ops);
+    EXPECT_EQ(figures.pens.size(), slideshow ? 4u : 1u);
+  }
+}

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -180,9 +179,8 @@ TEST_F(Renderer, DrawingPassKeepsTheMeasuredExtent) {
   RecordingSurface surface;
   ASSERT_TRUE(Render(1, &surface));
   EXPECT_EQ(std::memcmp(&extent, &measured, sizeof extent), 0);
-  // The fourth step ends about four widths to the right of the drawing area's left edge.
-  EXPECT_EQ(surface.Segments().back(), "line " + std::to_string(MapX(4.0)) + " 552");
-  EXPECT_GT(MapX(4.0), 48 + 3 * 704);
+  // The fourth step ends four widths of 704 pixels to the right of the margin.
+  EXPECT_EQ(surface.Segments().back(), "line " + std::to_string(48 + 4 * 704) + " 552");
 }
 
 TEST_F(Renderer, StepsWithoutDrawingLiftThePen) {
@@ -226,10 +224,10 @@ TEST_F(Renderer, AnAxisWithoutSpanIsCentred) {
     SCOPED_TRACE(c.symbols);
     EXPECT_EQ(DrawString(c.entry, c.symbols).Segments(), c.segments);
   }
-  // An odd number of pixels across: the centre is rounded up, as every mapped point is.
+  // An odd number of pixels: the centre is rounded up, as every mapped point is.
   SetDrawingArea(801, 601);
-  EXPECT_EQ(MapX(0.0), 48 + 353);
-  EXPECT_EQ(MapY(0.0), 553 - 252);
+  EXPECT_EQ(DrawString(1, "F").Segments(),
+            (std::vector<std::string>{"move 48 " + std::to_string(553 - 252), "line 753 301"}));
 }
 
 TEST_F(Renderer, GenerationsOfTheCatalogueStayInsideTheDrawingArea) {
@@ -284,14 +282,8 @@ TEST_F(Renderer, ABranchReturnsToItsStartInSinglePrecision) {
 
   // The third step starts again where the first ended, as saved: in floats. Its y of
   // 0.9999999996 became 1.0f, which lands one pixel higher here.
-  const double angle = 90 / 180.0 * 3.1415;
-  const float savedX = static_cast<float>(std::cos(angle));
-  const float savedY = static_cast<float>(std::sin(angle));
-  EXPECT_EQ(segments[3],
-            "move " + std::to_string(MapX(savedX)) + " " + std::to_string(MapY(savedY)));
-  EXPECT_EQ(segments[1], "line " + std::to_string(MapX(std::cos(angle))) + " " +
-                             std::to_string(MapY(std::sin(angle))));
-  EXPECT_NE(segments[3].substr(4), segments[1].substr(4));
+  EXPECT_EQ(segments[1], "line 752 301");
+  EXPECT_EQ(segments[3], "move 752 300");
 }
 
 TEST_F(Renderer, StopsAtOnceWhenThePauseSaysSo) {
@@ -312,17 +304,27 @@ TEST_F(Renderer, DrawingPassWithoutASurfaceDrawsNothing) {
   EXPECT_FALSE(Render(1, nullptr));
 }
 
-TEST_F(Renderer, MappingStaysAnIntegerForAnyWorldPoint) {
+TEST_F(Renderer, PointsFarOutsideTheMeasuredExtentStayIntegers) {
   Settings.NumFractal = 15;
   std::strcpy(CurrentString, "F");
   ASSERT_TRUE(Render(0, nullptr));  // a width of about 5e-5 world units
+  // Exercise 2.2 then walks 200 steps across that width, to the right and to the left:
+  // each step is some 15 million pixels long, and the far points stop at 2^30 pixels.
   struct Case {
-    double world;
-    int x;
+    std::string symbols;
+    int lastX;
   };
-  const Case cases[] = {{1e300, 48 + (1 << 30)}, {-1e300, 48 - (1 << 30)}};
-  for (const Case& c : cases) EXPECT_EQ(MapX(c.world), c.x) << c.world;
-  EXPECT_EQ(MapX(std::nan("")), 48);
+  const Case cases[] = {{std::string(200, 'F'), 48 + (1 << 30)},
+                        {"++" + std::string(200, 'F'), 48 - (1 << 30)}};
+  Settings.NumFractal = 1;
+  for (const Case& c : cases) {
+    std::strcpy(CurrentString, c.symbols.c_str());
+    RecordingSurface surface;
+    ASSERT_TRUE(Render(1, &surface));
+    int x = 0, y = 0;
+    ASSERT_EQ(std::sscanf(surface.Segments().back().c_str(), "line %d %d", &x, &y), 2);
+    EXPECT_EQ(x, c.lastX) << c.symbols.substr(0, 2);
+  }
 }
 
 }  // namespace

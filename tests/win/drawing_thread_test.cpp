@@ -126,4 +126,13 @@ TEST_F(DrawingThreadStop, TheFirstDrawingUsesTheWholeClientArea) {
   EXPECT_EQ(FractalCatalogue[6].startAngle, 0);
 }
 
+TEST_F(DrawingThreadStop, AnEmptyRangeOfGenerationsStillShowsTheBackground) {
+  // No drawing pass ever clears the window: the start's own clear is all there is.
+  Fixed(6, 3, 50);
+  Settings.iterTo = 1;
+  ASSERT_TRUE(StartDrawingThread(window_));
+  NoteWindowPainted();
+  EXPECT_TRUE(WaitForPixel(400, 300, kBackground));
+}
+
 }  // namespace

@@ -54,6 +54,13 @@ class GdiDrawing : public ::testing::Test {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
   }
 
+  // The drawing pass onto the window as the saver's thread makes it, pausing on stop_.
+  bool DrawPass() {
+    SegmentPause pause(stop_, PreciseTimerFunctions());
+    GdiSurface surface(window_, brush_, &pause);
+    return Render(1, &surface);
+  }
+
   COLORREF Pixel(int x, int y) {
     HDC dc = GetDC(window_);
     const COLORREF c = GetPixel(dc, x, y);
@@ -68,8 +75,8 @@ class GdiDrawing : public ::testing::Test {
 
 TEST_F(GdiDrawing, DrawsTheFigureInThePensOfThePalette) {
   ASSERT_EQ(clientWidth, 800);
-  ASSERT_TRUE(Render(0, window_, brush_, stop_));
-  ASSERT_TRUE(Render(1, window_, brush_, stop_));
+  ASSERT_TRUE(Render(0, nullptr));
+  ASSERT_TRUE(DrawPass());
   Pump();
   struct Case {
     int x, y;
@@ -93,8 +100,8 @@ TEST_F(GdiDrawing, DrawsTheFigureInThePensOfThePalette) {
 
 TEST_F(GdiDrawing, ASignalledStopEndsTheDrawingAfterTheCurrentSegment) {
   SetEvent(stop_);
-  ASSERT_TRUE(Render(0, window_, brush_, stop_));
-  EXPECT_FALSE(Render(1, window_, brush_, stop_));
+  ASSERT_TRUE(Render(0, nullptr));
+  EXPECT_FALSE(DrawPass());
   Pump();
   EXPECT_EQ(Pixel(400, 552), colors[1]);    // the first segment was drawn
   EXPECT_EQ(Pixel(752, 300), kBackground);  // the second never was
@@ -108,8 +115,8 @@ TEST_F(GdiDrawing, SegmentsDrawnWhileTheWindowPaintsStillReachTheScreen) {
   PAINTSTRUCT paint;
   ASSERT_NE(BeginPaint(window_, &paint), nullptr);
   std::thread drawing([this] {
-    Render(0, window_, brush_, stop_);
-    Render(1, window_, brush_, stop_);
+    Render(0, nullptr);
+    DrawPass();
   });
   drawing.join();
   EndPaint(window_, &paint);
@@ -138,6 +145,18 @@ struct FakeTimer {
     return TRUE;
   }
 };
+// The system's own timer setter, counting its calls.
+struct CountingSet {
+  static SetWaitableTimerProc real;
+  static int calls;
+  static BOOL WINAPI Set(HANDLE timer, const LARGE_INTEGER* due, LONG period,
+                         PTIMERAPCROUTINE routine, LPVOID argument, BOOL resume) {
+    ++calls;
+    return real(timer, due, period, routine, argument, resume);
+  }
+};
+SetWaitableTimerProc CountingSet::real = nullptr;
+int CountingSet::calls = 0;
 HANDLE FakeTimer::event = nullptr;
 DWORD FakeTimer::flags = 0;
 LONGLONG FakeTimer::due = 0;
@@ -179,8 +198,7 @@ TEST_F(SegmentPauseTest, WaitsOnAHighResolutionTimerAndTheStopEventWhereTheSyste
   fakes.create = FakeTimer::Create;
   fakes.set = FakeTimer::Set;
   SegmentPause pause(stop_, fakes);
-  ASSERT_TRUE(pause.UsesTimer());
-  EXPECT_EQ(FakeTimer::flags, 2u);  // a high-resolution timer
+  ASSERT_EQ(FakeTimer::flags, 2u);  // a high-resolution timer
 
   SetEvent(FakeTimer::event);  // the timer has fired: the pause is over at once
   DWORD elapsed = 0;
@@ -199,7 +217,7 @@ TEST_F(SegmentPauseTest, AStopWinsOverATimerThatFiredAtTheSameMoment) {
   fakes.create = FakeTimer::Create;
   fakes.set = FakeTimer::Set;
   SegmentPause pause(stop_, fakes);
-  ASSERT_TRUE(pause.UsesTimer());
+  ASSERT_EQ(FakeTimer::flags, 2u);
   SetEvent(FakeTimer::event);
   SetEvent(stop_);
   EXPECT_FALSE(pause.Wait(5));  // the drawing stops; it does not draw one more segment
@@ -212,7 +230,6 @@ TEST_F(SegmentPauseTest, WaitsOnTheStopEventAloneWhereTheSystemHasNoSuchTimer) {
   refused.set = FakeTimer::Set;
   for (const PreciseTimerFunctions& functions : {absent, refused}) {
     SegmentPause pause(stop_, functions);
-    EXPECT_FALSE(pause.UsesTimer());
     EXPECT_TRUE(pause.Wait(5));
     DWORD elapsed = 0;
     EXPECT_FALSE(StopDuring(pause, &elapsed));
@@ -227,9 +244,14 @@ TEST_F(SegmentPauseTest, TheSystemsOwnTimerFunctionsArePicked) {
   const PreciseTimerFunctions found = FindPreciseTimerFunctions();
   ASSERT_NE(found.create, nullptr);
   ASSERT_NE(found.set, nullptr);
-  SegmentPause pause(stop_, found);
-  EXPECT_TRUE(pause.UsesTimer());  // this system has high-resolution timers
+  // The system's own setter, counted on its way: this system has high-resolution timers,
+  // so the pause sets one.
+  CountingSet::real = found.set;
+  PreciseTimerFunctions counted = found;
+  counted.set = CountingSet::Set;
+  SegmentPause pause(stop_, counted);
   EXPECT_TRUE(pause.Wait(5));
+  EXPECT_EQ(CountingSet::calls, 1);
   SetEvent(stop_);
   EXPECT_FALSE(pause.Wait(5));
 }
