@@ -310,15 +310,10 @@ void OnCommand(HWND dialog, int id, WORD notification) {
 
 // The common controls, loaded only for the dialog: an import would load them at every
 // start of the saver too, where nothing uses them and Wine takes some 20 ms for them.
-// Where the system has activation contexts (XP on), the manifest's dependency binds the
-// name to version 6 in the side-by-side store before any folder is searched; version 6
-// lies nowhere else. Earlier systems load the system directory's copy by its full path.
-HMODULE LoadCommonControls() {
-  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  if (kernel != nullptr && GetProcAddress(kernel, "ActivateActCtx") != nullptr)
-    return LoadLibraryA("comctl32.dll");
-  return LoadSystemLibrary("COMCTL32.DLL");
-}
+// From the system directory by its full path, never by bare name. Where the system has
+// activation contexts (XP on), the manifest's dependency redirects that load to version 6
+// in the side-by-side store, as it redirects every load of the system directory's copy.
+HMODULE LoadCommonControls() { return LoadSystemLibrary("COMCTL32.DLL"); }
 
 }  // namespace
 
