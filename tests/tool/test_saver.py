@@ -16,6 +16,8 @@ from pathlib import Path
 
 import pytest
 
+from wayland_session import wait_for
+
 ROOT = Path(__file__).resolve().parents[2]
 OPTION_FILE = ROOT / "packaging" / "lumerin.xml"
 # Palette 1 ("Autumn"), the first run's: pen i is (25 + 25 i, 200, 100).
@@ -62,15 +64,6 @@ def segments(entry, generation, width, height):
             lines.append((int(words[1]), at, end))
             at = end
     return lines
-
-
-def wait_for(condition, seconds, step=0.02):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(step)
-    return condition()
 
 
 @pytest.fixture(scope="module")

@@ -17,7 +17,7 @@ from PIL import Image
 SWAY = {"WLR_LIBINPUT_NO_DEVICES": "1", "WLR_RENDERER": "pixman"}
 
 
-def wait_for(condition, seconds, step=0.05):
+def wait_for(condition, seconds, step=0.02):
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
         if condition():
