@@ -25,7 +25,7 @@ find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
 set(LUMERIN_WAYLAND_DIR ${CMAKE_BINARY_DIR}/wayland)
 set(LUMERIN_WAYLAND_SOURCES)
 foreach(xml
-    ${PROJECT_SOURCE_DIR}/saver/layer_shell.xml
+    ${PROJECT_SOURCE_DIR}/wayland/layer_shell.xml
     ${WAYLAND_PROTOCOLS_DIR}/stable/xdg-shell/xdg-shell.xml
     ${WAYLAND_PROTOCOLS_DIR}/unstable/xdg-output/xdg-output-unstable-v1.xml
     ${WAYLAND_PROTOCOLS_DIR}/stable/viewporter/viewporter.xml
@@ -41,14 +41,12 @@ foreach(xml
     ${LUMERIN_WAYLAND_DIR}/${stem}.c)
 endforeach()
 
-# The tool, with the X11 and Wayland layers (*_x11.cpp, *_wayland.cpp) of its display
-# mode, "lumerin saver", and of "lumerin wallpaper".
+# The tool, with the X11 and Wayland layers (x11/, wayland/) of its display mode, "lumerin
+# saver", and of "lumerin wallpaper", and what both take from host/ (*_posix.cpp).
 file(GLOB LUMERIN_TOOL_SOURCES CONFIGURE_DEPENDS tools/*.cpp)
-file(GLOB LUMERIN_X11_SOURCES CONFIGURE_DEPENDS
-  core/*_x11.cpp render/*_x11.cpp saver/*_x11.cpp settings/*_x11.cpp ui/*_x11.cpp host/*_x11.cpp)
-file(GLOB LUMERIN_WAYLAND_LAYER CONFIGURE_DEPENDS saver/*_wayland.cpp)
-add_executable(lumerin ${LUMERIN_TOOL_SOURCES} ${LUMERIN_X11_SOURCES} ${LUMERIN_WAYLAND_LAYER}
-  ${LUMERIN_WAYLAND_SOURCES})
+file(GLOB LUMERIN_LINUX_LAYERS CONFIGURE_DEPENDS
+  host/*_posix.cpp x11/*_x11.cpp wayland/*_wayland.cpp)
+add_executable(lumerin ${LUMERIN_TOOL_SOURCES} ${LUMERIN_LINUX_LAYERS} ${LUMERIN_WAYLAND_SOURCES})
 target_include_directories(lumerin PRIVATE ${LUMERIN_WAYLAND_DIR})
 target_link_libraries(lumerin PRIVATE lumerin_core PkgConfig::CAIRO GIF::GIF X11::X11
   PkgConfig::WAYLAND_CLIENT)

@@ -6,8 +6,7 @@ set(LUMERIN_WEB_FLAGS -Oz -fno-exceptions -fno-rtti)
 lumerin_core_library(lumerin_core ${LUMERIN_WEB_FLAGS})
 
 # The display mode's option reading, which the URL query and the hosts' properties share.
-file(GLOB LUMERIN_WEB_SOURCES CONFIGURE_DEPENDS
-  core/*_web.cpp render/*_web.cpp saver/*_web.cpp settings/*_web.cpp ui/*_web.cpp host/*_web.cpp)
+file(GLOB LUMERIN_WEB_SOURCES CONFIGURE_DEPENDS web/*_web.cpp)
 add_executable(lumerin_web ${LUMERIN_WEB_SOURCES} tools/saver_options.cpp tools/values.cpp)
 target_link_libraries(lumerin_web PRIVATE lumerin_core)
 target_compile_options(lumerin_web PRIVATE ${LUMERIN_WARNINGS} ${LUMERIN_WEB_FLAGS})

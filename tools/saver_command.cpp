@@ -2,14 +2,14 @@
 // display modes, or a window of its own, or in a Wayland session the figures over every
 // output; lumerin wallpaper: the figures on the outputs' background. The options are read
 // first (saver_options.cpp), with no X or Wayland call, so that bad input ends the program
-// before any window is touched; the drawing itself is saver/saver_x11.cpp's and
-// saver/saver_wayland.cpp's.
+// before any window is touched; the drawing itself is x11/saver_x11.cpp's and
+// wayland/saver_wayland.cpp's.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "saver/saver_wayland.h"
-#include "saver/saver_x11.h"
+#include "wayland/saver_wayland.h"
+#include "x11/saver_x11.h"
 #include "tools/saver_options.h"
 #include "tools/tool.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "saver/saver_x11.h"
+#include "x11/saver_x11.h"
 #include "tools/tool.h"
 
 struct SaverCommand {

@@ -1,4 +1,4 @@
-#include "saver/saver_wayland.h"
+#include "wayland/saver_wayland.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -20,16 +20,16 @@
 #include "core/rewrite.h"
 #include "fractional-scale-v1-client.h"
 #include "host/closing_rules.h"
+#include "host/linux_modes_posix.h"
 #include "layer_shell-client.h"
 #include "render/pixel_surface.h"
 #include "render/turtle.h"
 #include "saver/animation.h"
-#include "saver/output_scale.h"
 #include "saver/paced_drawing.h"
 #include "saver/random.h"
-#include "saver/saver_x11.h"
 #include "settings/settings.h"
 #include "viewporter-client.h"
+#include "wayland/output_scale.h"
 #include "xdg-output-unstable-v1-client.h"
 
 namespace {
@@ -786,7 +786,7 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs) {
   stopSignals = InstallStopSignals();
   if (stopSignals < 0) {
     std::perror("lumerin: cannot set up the signal pipe");
-    return kSaverFailed;
+    return kModeFailed;
   }
   Client client;
   client.mode = mode;
@@ -795,7 +795,7 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs) {
   client.display = wl_display_connect(nullptr);
   if (client.display == nullptr) {
     std::fprintf(stderr, "lumerin: cannot connect to a Wayland display\n");
-    return kSaverFailed;
+    return kModeFailed;
   }
   client.registry = wl_display_get_registry(client.display);
   wl_registry_add_listener(client.registry, &RegistryListener(), &client);
@@ -803,7 +803,7 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs) {
   if (wl_display_roundtrip(client.display) < 0 || wl_display_roundtrip(client.display) < 0) {
     std::fprintf(stderr, "lumerin: the Wayland display closed the connection\n");
     Disconnect(client);
-    return kSaverFailed;
+    return kModeFailed;
   }
   if (client.layerShell == nullptr) {
     std::fprintf(stderr,
@@ -811,13 +811,13 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs) {
                  "which Lumerin draws on; GNOME has none: there, open Lumerin's web page "
                  "(index.html) in a browser instead\n");
     Disconnect(client);
-    return kSaverFailed;
+    return kModeFailed;
   }
   if (client.compositor == nullptr || client.shm == nullptr) {
     std::fprintf(stderr, "lumerin: this Wayland compositor offers no %s\n",
                  client.compositor == nullptr ? "wl_compositor" : "wl_shm");
     Disconnect(client);
-    return kSaverFailed;
+    return kModeFailed;
   }
   for (const std::string& name : outputs) {
     const bool found = std::any_of(client.outputs.begin(), client.outputs.end(),
@@ -826,7 +826,7 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs) {
       std::fprintf(stderr, "lumerin: no output '%s' (the outputs: %s)\n", name.c_str(),
                    OutputNames(client).c_str());
       Disconnect(client);
-      return kSaverNotWindow;
+      return kModeNoSuchTarget;
     }
   }
 
@@ -835,13 +835,13 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs) {
   for (auto& o : client.outputs) MakeSurface(*o);
 
   const LoopEnd end = RunLoop(client);
-  int status = kSaverEnded;
+  int status = kModeEnded;
   if (end == LoopEnd::kFailed) {
     std::fprintf(stderr, "lumerin: out of memory for the Wayland buffers\n");
-    status = kSaverFailed;
+    status = kModeFailed;
   } else if (end == LoopEnd::kDisplayGone && wl_display_get_error(client.display) == EPROTO) {
     std::fprintf(stderr, "lumerin: the Wayland compositor reported a protocol error\n");
-    status = kSaverFailed;
+    status = kModeFailed;
   }
   // A compositor that went away ends the program quietly, as a lost X display does.
   Disconnect(client);

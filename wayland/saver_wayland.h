@@ -18,7 +18,7 @@ enum class WaylandMode {
 bool WaylandSessionNamed();
 
 // Runs until SIGTERM or SIGINT, the saver's closing input or the compositor's end, and
-// returns the X11 mode's exit codes (saver/saver_x11.h): 0 then, 1 with no display or no
+// returns the Linux modes' exit codes (host/linux_modes_posix.h): 0 then, 1 with no display or no
 // layer shell, 2 when `outputs` (empty: every output) names an output there is not.
 // Prints one line on stderr for every code but 0.
 int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs);

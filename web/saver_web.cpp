@@ -1,4 +1,4 @@
-#include "saver/saver_web.h"
+#include "web/saver_web.h"
 
 #include <emscripten/emscripten.h>
 

@@ -1,27 +1,26 @@
-#include "saver/saver_x11.h"
+#include "x11/saver_x11.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "host/linux_modes_posix.h"
 #include "render/palette.h"
 #include "render/turtle.h"
-#include "render/xlib_surface_x11.h"
 #include "saver/animation.h"
 #include "saver/random.h"
 #include "settings/settings.h"
+#include "x11/xlib_surface_x11.h"
 
 namespace {
 
@@ -31,22 +30,13 @@ constexpr unsigned kOwnHeight = 600;
 // shown is drawn into all the same.
 constexpr uint32_t kFirstShowWaitMs = 1000;
 
-// SIGTERM and SIGINT write a byte here; every pause polls the reading end.
-int signalPipe[2] = {-1, -1};
+// The reading end of the stop-signal pipe, which every pause polls.
+int stopSignals = -1;
 
 // What the X error handler saw. Xlib calls the handler on this thread, from within the
 // call that read the error, and the handler may not call Xlib itself.
 bool windowLost = false;
 int otherXError = 0;
-
-void OnStopSignal(int) {
-  const int saved = errno;
-  const char byte = 1;
-  if (write(signalPipe[1], &byte, 1) < 0) {
-    // The pipe is full: a stop is already waiting to be read.
-  }
-  errno = saved;
-}
 
 int OnXError(Display*, XErrorEvent* error) {
   // The daemon destroys the window while drawing may still be on its way to it.
@@ -60,7 +50,7 @@ int OnXError(Display*, XErrorEvent* error) {
 
 // A lost connection leaves nothing to draw on, as a destroyed window does. Xlib ends the
 // process if this returns, so it ends it itself, quietly.
-int OnXIOError(Display*) { _exit(kSaverEnded); }
+int OnXIOError(Display*) { _exit(kModeEnded); }
 
 // The scale the desktop states in its Xft.dpi resource, which X11 desktops set for a
 // screen of many pixels per inch; kBaseDpi when it states none or nonsense.
@@ -202,7 +192,7 @@ class X11Saver : public AnimationPlatform {
       if (resized_) return Outcome::kResized;
       const uint64_t now = NowMs();
       if (now >= deadline) return Outcome::kTimeUp;
-      pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
+      pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {stopSignals, POLLIN, 0}};
       const int ready = poll(fds, 2, static_cast<int>(deadline - now));
       if (ready > 0 && fds[1].revents != 0) stop_ = true;
     }
@@ -313,29 +303,16 @@ Window VirtualRoot(Display* display) {
 
 }  // namespace
 
-int InstallStopSignals() {
-  if (signalPipe[0] >= 0) return signalPipe[0];
-  if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
-  struct sigaction action = {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  if (sigaction(SIGTERM, &action, nullptr) != 0 || sigaction(SIGINT, &action, nullptr) != 0)
-    return -1;
-  // A write to a closed connection then fails with an error (into Xlib's IO error handler)
-  // instead of ending the process.
-  signal(SIGPIPE, SIG_IGN);
-  return signalPipe[0];
-}
-
 int RunSaverX11(const SaverWindowChoice& choice) {
-  if (InstallStopSignals() < 0) {
+  stopSignals = InstallStopSignals();
+  if (stopSignals < 0) {
     std::perror("lumerin: cannot set up the signal pipe");
-    return kSaverFailed;
+    return kModeFailed;
   }
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) {
     std::fprintf(stderr, "lumerin: cannot open the X display\n");
-    return kSaverFailed;
+    return kModeFailed;
   }
   XSetErrorHandler(OnXError);
   XSetIOErrorHandler(OnXIOError);
@@ -354,17 +331,17 @@ int RunSaverX11(const SaverWindowChoice& choice) {
   if (!XGetWindowAttributes(display, window, &attributes) || windowLost) {
     std::fprintf(stderr, "lumerin: 0x%lx is not a window\n", static_cast<unsigned long>(window));
     XCloseDisplay(display);
-    return kSaverNotWindow;
+    return kModeNoSuchTarget;
   }
 
   randomTickSource = MonotonicTicks;
-  int status = kSaverEnded;
+  int status = kModeEnded;
   {
     X11Saver saver(display, window, own, attributes);
     saver.Run();
     if (saver.failed()) {
       std::fprintf(stderr, "lumerin: X error %d\n", otherXError);
-      status = kSaverFailed;
+      status = kModeFailed;
     }
   }
   if (own && !windowLost) XDestroyWindow(display, window);

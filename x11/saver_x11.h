@@ -18,17 +18,6 @@ struct SaverWindowChoice {
   uint32_t windowId;  // kForeign only
 };
 
-// Exit codes of the display mode.
-constexpr int kSaverEnded = 0;      // stopped by a signal, a key, the window manager or the
-                                    // window's (or the X server's) disappearance
-constexpr int kSaverFailed = 1;     // no X display, or an X error other than a lost window
-constexpr int kSaverNotWindow = 2;  // the foreign window id names no window
-
-// Makes SIGTERM and SIGINT write a byte into a pipe, and returns the pipe's reading end for
-// an event loop to poll (-1 when that cannot be set up); SIGPIPE is ignored. Shared by the
-// X11 and Wayland layers; the pipe lasts as long as the process.
-int InstallStopSignals();
-
-// Runs until the mode ends; returns one of the exit codes above. Prints one line on
-// stderr for every code but kSaverEnded.
+// Runs until the mode ends; returns one of the exit codes of host/linux_modes_posix.h.
+// Prints one line on stderr for every code but kModeEnded.
 int RunSaverX11(const SaverWindowChoice& choice);

@@ -1,4 +1,4 @@
-#include "render/xlib_surface_x11.h"
+#include "x11/xlib_surface_x11.h"
 
 #include "settings/settings.h"
 

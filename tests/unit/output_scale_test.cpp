@@ -1,4 +1,4 @@
-#include "saver/output_scale.h"
+#include "wayland/output_scale.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,14 @@
+// What the Linux editions (X11 and Wayland) share: their exit statuses and the pipe through
+// which SIGTERM and SIGINT reach their event loops.
+#pragma once
+
+// Exit codes of the Linux display modes.
+constexpr int kModeEnded = 0;         // stopped by a signal, input, the window manager, or
+                                      // the window's (or the display server's) disappearance
+constexpr int kModeFailed = 1;        // no display, or a fault of the display connection
+constexpr int kModeNoSuchTarget = 2;  // a window id or an output name that names nothing
+
+// Makes SIGTERM and SIGINT write a byte into a pipe, and returns the pipe's reading end for
+// an event loop to poll (-1 when that cannot be set up); SIGPIPE is ignored. The pipe lasts
+// as long as the process.
+int InstallStopSignals();
