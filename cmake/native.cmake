@@ -13,9 +13,10 @@ pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
 find_package(GIF 5 REQUIRED)
 
 find_package(X11 REQUIRED)
-# PAM, for the lock screen's password check.
+# PAM and xkbcommon, for the lock screen's password.
 find_library(PAM_LIBRARY pam REQUIRED)
 find_path(PAM_INCLUDE_DIR security/pam_appl.h REQUIRED)
+pkg_check_modules(XKBCOMMON REQUIRED IMPORTED_TARGET xkbcommon)
 
 # The Wayland client's protocols: the layer shell from the project's own description, the
 # others from Debian's wayland-protocols, each made into C by wayland-scanner.
@@ -52,7 +53,7 @@ file(GLOB LUMERIN_LINUX_LAYERS CONFIGURE_DEPENDS
 add_executable(lumerin ${LUMERIN_TOOL_SOURCES} ${LUMERIN_LINUX_LAYERS} ${LUMERIN_WAYLAND_SOURCES})
 target_include_directories(lumerin PRIVATE ${LUMERIN_WAYLAND_DIR})
 target_link_libraries(lumerin PRIVATE lumerin_core PkgConfig::CAIRO GIF::GIF X11::X11
-  PkgConfig::WAYLAND_CLIENT ${PAM_LIBRARY})
+  PkgConfig::WAYLAND_CLIENT PkgConfig::XKBCOMMON ${PAM_LIBRARY})
 target_compile_options(lumerin PRIVATE ${LUMERIN_WARNINGS} ${LUMERIN_HARDENING})
 target_link_options(lumerin PRIVATE -Wl,-z,relro,-z,now)
 
@@ -100,10 +101,10 @@ if(BUILD_TESTING)
   lumerin_core_library(lumerin_core_san ${LUMERIN_SANITIZERS} -O1)
   target_link_options(lumerin_core_san PUBLIC ${LUMERIN_SANITIZERS})
   add_executable(unit_tests ${LUMERIN_UNIT_TESTS} ${LUMERIN_POSIX_UNIT_TESTS}
-    host/password_check_posix.cpp)
+    host/password_check_posix.cpp host/keyboard_posix.cpp)
   target_compile_definitions(unit_tests PRIVATE ${LUMERIN_UNIT_TEST_DEFINITIONS})
   target_link_libraries(unit_tests PRIVATE lumerin_core_san GTest::gtest_main GTest::gmock
-    ${PAM_LIBRARY})
+    PkgConfig::XKBCOMMON ${PAM_LIBRARY})
   target_compile_options(unit_tests PRIVATE ${LUMERIN_WARNINGS} ${LUMERIN_SANITIZERS})
   # The slowest, every offered drawing checked against the reference, takes 6 s, and 23 s
   # on a machine busy compiling beside it.

@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -56,8 +57,7 @@ bool Authenticate(const char* service, const char* configDir, const char* passwo
   passwd entry;
   passwd* found = nullptr;
   std::vector<char> strings(16384);
-  if (getpwuid_r(getuid(), &entry, strings.data(), strings.size(), &found) != 0 ||
-      found == nullptr)
+  if (getpwuid_r(getuid(), &entry, strings.data(), strings.size(), &found) != 0 || found == nullptr)
     return false;
   const pam_conv conversation = {Converse, const_cast<char*>(password)};
   pam_handle_t* handle = nullptr;
@@ -74,8 +74,8 @@ bool Authenticate(const char* service, const char* configDir, const char* passwo
 }  // namespace
 
 SecretText::SecretText() {
-  void* page = mmap(nullptr, kPageBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                    -1, 0);
+  void* page =
+      mmap(nullptr, kPageBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (page == MAP_FAILED) return;
   page_ = static_cast<char*>(page);
   locked_ = mlock(page_, kPageBytes) == 0;
@@ -190,4 +190,34 @@ CheckResult PasswordCheck::Collect() {
   resultFd_ = -1;
   child_ = -1;
   return got == 1 && answer == kAccepted ? CheckResult::kAccepted : CheckResult::kRefused;
+}
+
+EntryAction ApplyKey(unsigned keysym, const char* text, bool control, SecretText& typed) {
+  switch (keysym) {
+    case XKB_KEY_Return:
+    case XKB_KEY_KP_Enter:
+    case XKB_KEY_ISO_Enter:
+      return EntryAction::kSubmit;
+    case XKB_KEY_BackSpace:
+      typed.EraseLastCharacter();
+      return EntryAction::kErased;
+    case XKB_KEY_Escape:
+      typed.Clear();
+      return EntryAction::kCleared;
+    default:
+      break;
+  }
+  if (control) {
+    if (keysym == XKB_KEY_u || keysym == XKB_KEY_U) {
+      typed.Clear();
+      return EntryAction::kCleared;
+    }
+    return EntryAction::kNone;
+  }
+  const size_t length = std::strlen(text);
+  // Text of control characters (Tab, Delete) is no part of a password.
+  if (length == 0 || static_cast<unsigned char>(text[0]) < 0x20 || text[0] == 0x7f)
+    return EntryAction::kNone;
+  typed.Append(text, length);
+  return EntryAction::kTyped;
 }

@@ -72,3 +72,16 @@ class PasswordCheck {
   pid_t child_ = -1;
   int resultFd_ = -1;
 };
+
+// What one key press does to the password being typed.
+enum class EntryAction {
+  kNone,     // nothing: a key with no text, or a control chord
+  kTyped,    // its text was added (or refused, past the capacity)
+  kErased,   // Backspace took one character back
+  kCleared,  // Escape or Ctrl+U cleared the text
+  kSubmit,   // Return or Enter: check the text
+};
+
+// Applies a key, given as its keysym (xkbcommon's numbers), the text it types (UTF-8,
+// possibly empty) and whether Control is held, to `typed`.
+EntryAction ApplyKey(unsigned keysym, const char* text, bool control, SecretText& typed);

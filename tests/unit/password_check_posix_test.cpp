@@ -1,16 +1,18 @@
 #include "host/password_check_posix.h"
 
 #include <glob.h>
+#include <gtest/gtest.h>
+#include <linux/input-event-codes.h>
 #include <poll.h>
 #include <pwd.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+
+#include "host/keyboard_posix.h"
 
 namespace {
 
@@ -23,8 +25,7 @@ class PamFolder {
     char pattern[] = "/tmp/lumerin-pam-XXXXXX";
     if (mkdtemp(pattern) != nullptr) dir_ = pattern;
     glob_t found = {};
-    if (glob("/usr/lib/*/pam_wrapper/pam_matrix.so", 0, nullptr, &found) == 0 &&
-        found.gl_pathc > 0)
+    if (glob("/usr/lib/*/pam_wrapper/pam_matrix.so", 0, nullptr, &found) == 0 && found.gl_pathc > 0)
       matrix_ = found.gl_pathv[0];
     globfree(&found);
     const passwd* user = getpwuid(getuid());
@@ -122,6 +123,44 @@ TEST(SecretText, TypingErasingAndHandingOverKeepWholeCharactersAndWipe) {
   checked.Clear();
   EXPECT_TRUE(checked.Append(full.data(), full.size()));
   EXPECT_FALSE(checked.Append("y", 1));
+}
+
+// Keys as a user types them on a German keyboard, through the keymap to the password.
+TEST(PasswordEntry, KeysTypeTheKeymapsTextAndEditIt) {
+  Keyboard keyboard;
+  ASSERT_TRUE(keyboard.UseLayout("de")) << "xkb-data's layouts are missing";
+  constexpr uint32_t kShift = 1, kControl = 4;
+  struct Step {
+    uint32_t modifiers;
+    uint32_t key;
+    EntryAction action;
+    const char* typed;  // the text afterwards
+  };
+  const Step steps[] = {
+      {0, KEY_Y, EntryAction::kTyped, "z"},  // the German layout swaps Y and Z
+      {kShift, KEY_Y, EntryAction::kTyped, "zZ"},
+      {0, KEY_SEMICOLON, EntryAction::kTyped, "zZ\xc3\xb6"},  // o umlaut
+      {0, KEY_BACKSPACE, EntryAction::kErased, "zZ"},
+      {0, KEY_TAB, EntryAction::kNone, "zZ"},
+      {kControl, KEY_A, EntryAction::kNone, "zZ"},
+      {0, KEY_LEFTSHIFT, EntryAction::kNone, "zZ"},
+      {kControl, KEY_U, EntryAction::kCleared, ""},
+      {0, KEY_1, EntryAction::kTyped, "1"},
+      {0, KEY_ESC, EntryAction::kCleared, ""},
+      {0, KEY_2, EntryAction::kTyped, "2"},
+      {0, KEY_ENTER, EntryAction::kSubmit, "2"},
+      {0, KEY_KPENTER, EntryAction::kSubmit, "2"},
+  };
+  SecretText typed;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(testing::Message() << "key " << step.key << " modifiers " << step.modifiers);
+    keyboard.SetModifiers(step.modifiers, 0, 0, 0);
+    const KeyPress press = keyboard.Press(step.key);
+    EXPECT_EQ(ApplyKey(press.keysym, press.text, press.control, typed), step.action);
+    EXPECT_STREQ(typed.Text(), step.typed);
+  }
+  EXPECT_FALSE(keyboard.UseKeymapText("not a keymap", 12));
+  EXPECT_TRUE(keyboard.Ready()) << "a bad keymap keeps the one before";
 }
 
 }  // namespace
