@@ -55,9 +55,11 @@ bool FindHelpViewerPath(char (&path)[kHelpViewerPathSize]) {
     stored[size] = '\0';
   }
   if (type == REG_EXPAND_SZ) {
-    // The count includes the terminating zero; more than the buffer means it did not fit.
-    const DWORD needed = ExpandEnvironmentStringsA(stored, path, sizeof path);
-    if (needed == 0 || needed > sizeof path) {
+    // The count includes the terminating zero; more than the size given means it did not
+    // fit. The single-byte version may need one byte more than it counts: it is kept free.
+    const DWORD room = sizeof path - 1;
+    const DWORD needed = ExpandEnvironmentStringsA(stored, path, room);
+    if (needed == 0 || needed > room) {
       path[0] = '\0';
       return false;
     }
