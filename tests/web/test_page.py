@@ -205,7 +205,8 @@ def test_with_reduced_motion_each_figure_shows_whole_at_its_first_frame(page_url
         assert first["phase"] == "pausing"
         second = page.wait_for("lumerin.status().drawings === 2 && lumerin.status()", timeout=5)
         assert second["segments"] == second["figureSegments"] == 1024
-        assert second["frames"] == 2, "a frame between the two figures"
+        # No frames of growth: the pause's end, perhaps one more, then the whole figure.
+        assert second["frames"] - first["frames"] <= 2, second
         assert second["drawingStart"] - first["drawingStart"] >= 1000
     finally:
         browser.close()
