@@ -91,11 +91,21 @@ soak: bootstrap
 
 # The zip and the installer, both editions in each, packed afresh and copied out of the
 # win32 tree into dist/: signed when LUMERIN_SIGN_* names a certificate (scripts/sign-file).
+# With RELEASE_URL, the address of the folder the two files will be published in, also the
+# winget and Scoop manifests of those very files (cmake/make-manifests.cmake): dist/winget/
+# and dist/scoop/lumerin.json. Without it no manifests, as they would name no address.
+RELEASE_URL ?=
 .PHONY: dist
 dist: bootstrap win64 $(WIN32)/build.ninja
 	cmake --build $(WIN32) -j $(JOBS) --target release
-	mkdir -p dist && rm -f dist/Lumerin-*.zip dist/LumerinSetup-*.exe
+	mkdir -p dist && rm -rf dist/Lumerin-*.zip dist/LumerinSetup-*.exe dist/winget dist/scoop
 	cp $(WIN32)/release/* dist/
+	@if [ -n "$(RELEASE_URL)" ]; then \
+	  cmake -DSETTINGS=$(WIN32)/packaging/packages.cmake -DDIST=dist \
+	    -DRELEASE_URL='$(RELEASE_URL)' -P cmake/make-manifests.cmake; \
+	else \
+	  echo "No winget or Scoop manifests: give RELEASE_URL=<the folder the release's files will be in>"; \
+	fi
 
 # The Debian package of the native tool (cmake/deb.cmake), copied out of the native tree
 # into dist/: dist/lumerin_<version>-1_<arch>.deb.

@@ -289,9 +289,22 @@ class WindowFigures : public FiguresPlatform {
   Nowhere nowhere_;
 };
 
-// One figure across the whole window until a stop or a change of monitors.
-void RunOneFigure(HWND window) {
+// The pens follow the window's DPI, read again when the one figure starts afresh after a
+// change of monitors: the window may now lie on monitors of another scale (a laptop at 96
+// DPI docked to a monitor at 192, where a figure on each monitor draws 2-pixel lines).
+void TakeWindowDpi(HWND window) {
+  const int32_t dpi = WindowDpi(window);
+  if (dpi == penDpi) return;
+  penDpi = dpi;
+  DeletePens();
+  CreatePens();
+}
+
+// One figure across the whole window until a stop or a change of monitors; after one
+// (`monitorsChanged`), at the window's DPI as it is then.
+void RunOneFigure(HWND window, bool monitorsChanged) {
   if (!WaitForPaint()) return;
+  if (monitorsChanged) TakeWindowDpi(window);
   RECT client = {0, 0, 0, 0};
   GetClientRect(window, &client);
   WindowAnimation animation(window);
@@ -307,7 +320,7 @@ DWORD WINAPI DrawingThread(LPVOID parameter) {
   // The preview is one small window: one figure, whatever the monitors. The one figure
   // across all monitors is fitted again, from its start, after a change of monitors.
   if (previewMode || Settings.Monitors == kOneFigureAcross) {
-    while (!Stopped()) RunOneFigure(window);
+    for (bool again = false; !Stopped(); again = true) RunOneFigure(window, again);
   } else {
     WindowFigures figures(window);
     RunAnimation(figures);

@@ -98,19 +98,25 @@ double PacedDrawing::Frame(double now, PixelSurface& surface) {
   if (suspended()) return kNextFrame;
   if (phase_ == Phase::kDrawing) {
     // Only a growing figure asks for frames, so only there does a long gap mean a pause.
-    if (now - lastFrame_ > kLongGapMs) Shift(now - lastFrame_);
+    if (now - lastFrame_ > kLongGapMs + frameIntervalMs_) Shift(now - lastFrame_);
     lastFrame_ = now;
     // Segment k (from 1) is due kSegmentPauseMs x (k - 1) after the start.
     const double elapsed = std::max(0.0, now - drawingStart_);
     const int64_t due =
-        std::min(figureSegments_, static_cast<int64_t>(elapsed / kSegmentPauseMs) + 1);
+        whole_ ? figureSegments_
+               : std::min(figureSegments_, static_cast<int64_t>(elapsed / kSegmentPauseMs) + 1);
     ShowUpTo(due, surface);
     if (shownSegments_ < figureSegments_) return kNextFrame;
     phase_ = Phase::kPausing;
-    pauseEnd_ = drawingEnd_ + pauseMs_;
+    // A figure shown whole stays from the frame that showed it.
+    pauseEnd_ = whole_ ? now + std::max<double>(pauseMs_, kStillFigureMs) : drawingEnd_ + pauseMs_;
   }
   lastFrame_ = std::max(lastFrame_, now);
   return now < pauseEnd_ ? pauseEnd_ : kNewDrawingDue;
+}
+
+void PacedDrawing::SetFrameInterval(double milliseconds) {
+  frameIntervalMs_ = std::max(0.0, milliseconds);
 }
 
 void PacedDrawing::Refit(PixelSurface& surface) {

@@ -51,6 +51,20 @@ class PacedDrawing {
   // grows, kNewDrawingDue once its pause is over, else the time at which the pause ends.
   double Frame(double now, PixelSurface& surface);
 
+  // Frames come at most every `milliseconds` (a frame-rate cap; 0 for none). The segments
+  // due are drawn in each frame as ever, so the figure grows at its pace; only a gap this
+  // much longer than kLongGapMs counts as a pause.
+  void SetFrameInterval(double milliseconds);
+
+  // Each figure shown whole at its first frame, with no growth, and kept for its pause
+  // (at least kStillFigureMs), for a viewer who asks for reduced motion. Set during a
+  // growing figure, the rest of it shows at the next frame.
+  void SetWhole(bool whole) { whole_ = whole; }
+
+  // How long a figure shown whole stays at the least, so that a pause of 0 does not
+  // change the picture at every frame.
+  static constexpr double kStillFigureMs = 1000;
+
   // CurrentString, which must still hold this figure, recorded again at the drawing area
   // (after a resize of `surface`) and drawn at once as far as it had grown.
   void Refit(PixelSurface& surface);
@@ -88,6 +102,8 @@ class PacedDrawing {
   Phase phase_ = Phase::kNothingToDraw;
   double drawingStart_ = 0, drawingEnd_ = 0, pauseEnd_ = 0, lastFrame_ = 0;
   double suspendedAt_ = -1;
+  double frameIntervalMs_ = 0;
+  bool whole_ = false;
   uint32_t pauseMs_ = 0;
   // The pens the figure was picked with: other figures of the process may change the
   // process-wide ones between two of its frames.

@@ -24,6 +24,16 @@ HMODULE LoadViewerFromSystemDirectory() {
   return LoadLibraryA(path);
 }
 
+// A full path names one file wherever the program runs: a drive and its root ("C:\\...")
+// or a network share ("\\\\server\\share\\..."). Anything else ("hhctrl.ocx", "C:hhctrl.ocx",
+// "\\hhctrl.ocx") would be looked up from the program's folder or the current directory.
+bool IsFullPath(const char* path) {
+  const bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                     path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+  const bool share = (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
+  return drive || share;
+}
+
 }  // namespace
 
 bool FindHelpViewerPath(char (&path)[kHelpViewerPathSize]) {
@@ -32,21 +42,34 @@ bool FindHelpViewerPath(char (&path)[kHelpViewerPathSize]) {
   if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kViewerClassKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
     return false;
   }
-  DWORD size = sizeof path;
+  char stored[kHelpViewerPathSize];
+  DWORD size = sizeof stored;
+  DWORD type = REG_NONE;
   const LONG result =
-      RegQueryValueExA(key, "", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);
+      RegQueryValueExA(key, "", nullptr, &type, reinterpret_cast<BYTE*>(stored), &size);
   RegCloseKey(key);
-  if (result != ERROR_SUCCESS || size > sizeof path) {
-    path[0] = '\0';
-    return false;
-  }
+  if (result != ERROR_SUCCESS || size > sizeof stored) return false;
   // The stored data need not end in a zero; without one it must leave room for it.
-  if (size > 0 && path[size - 1] == '\0') return true;
-  if (size == sizeof path) {
+  if (size == 0 || stored[size - 1] != '\0') {
+    if (size == sizeof stored) return false;
+    stored[size] = '\0';
+  }
+  if (type == REG_EXPAND_SZ) {
+    // The count includes the terminating zero; more than the size given means it did not
+    // fit. The single-byte version may need one byte more than it counts: it is kept free.
+    const DWORD room = sizeof path - 1;
+    const DWORD needed = ExpandEnvironmentStringsA(stored, path, room);
+    if (needed == 0 || needed > room) {
+      path[0] = '\0';
+      return false;
+    }
+  } else {
+    std::memcpy(path, stored, std::strlen(stored) + 1);
+  }
+  if (!IsFullPath(path)) {
     path[0] = '\0';
     return false;
   }
-  path[size] = '\0';
   return true;
 }
 

@@ -19,8 +19,11 @@ extern bool helpViewerFailed;          // loading failed once: no further attemp
 // when there is no viewer.
 HWND CallHtmlHelp(HWND window, LPCSTR file, UINT command, DWORD_PTR data);
 
-// Fills `path` with the viewer library's registered location; false when it is not
-// registered or does not fit (the buffer then holds an empty text).
+// Fills `path` with the viewer library's registered location, its environment strings
+// expanded when it is stored as REG_EXPAND_SZ. False when it is not registered, does not
+// fit, or is not a full path (a drive's root or a network share): a relative name would
+// be looked for in the program's folder and the current directory, where any file of
+// that name would run. The buffer then holds an empty text.
 bool FindHelpViewerPath(char (&path)[kHelpViewerPathSize]);
 
 // Where the help file "Lumerin.chm" is for the program file of `module` (NULL: the

@@ -9,6 +9,13 @@
   var frameRequest = 0, timer = 0, ready = false;
   // Wallpaper Engine's own pause (setPaused), which keeps the page visible.
   var hostPaused = false;
+  // Wallpaper Engine's frame-rate limit (applyGeneralProperties' fps): at most frameCap
+  // frames a second (0: no limit), the next one no earlier than capDue. A frame that
+  // comes up to kCapSlackMs early counts as on time, as frame times jitter.
+  var frameCap = 0, capDue = 0, framesDrawn = 0;
+  var kCapSlackMs = 2;
+  // The viewer's wish for reduced motion: each figure then shows whole, one per pause.
+  var reducedMotion = matchMedia('(prefers-reduced-motion: reduce)');
 
   // The settings in the order they are applied: a later one wins, as on the display
   // mode's command line, so a host's slideshow box overrides its fractal list.
@@ -66,19 +73,33 @@
     cancel();
     if (stopped()) return;
     if (next < 0) {
-      frameRequest = requestAnimationFrame(function (time) {
-        frameRequest = 0;
-        run(time);
-      });
+      frameRequest = requestAnimationFrame(frame);
     } else {
       timer = setTimeout(function () {
         timer = 0;
-        run(performance.now());
+        frame(performance.now());
       }, Math.max(0, next - performance.now()));
     }
   }
 
+  // A frame that comes sooner than the cap allows draws nothing and waits for the next.
+  function frame(time) {
+    frameRequest = 0;
+    if (frameCap > 0 && time < capDue - kCapSlackMs) {
+      frameRequest = requestAnimationFrame(frame);
+      return;
+    }
+    run(time);
+  }
+
   function run(now) {
+    if (frameCap > 0) {
+      // One frame per interval on average, however the frames fall; after a pause the
+      // count starts afresh.
+      var interval = 1000 / frameCap;
+      capDue = now - capDue >= interval ? now + interval : capDue + interval;
+    }
+    ++framesDrawn;
     var next = Module._lumerin_frame(now);
     show();
     schedule(next);
@@ -136,6 +157,8 @@
         });
       }
     });
+    Module._lumerin_set_frame_cap(frameCap);
+    Module._lumerin_set_reduced_motion(reducedMotion.matches ? 1 : 0);
     var size = devicePixels(), now = performance.now();
     Module._lumerin_start(now, size[0], size[1], window.devicePixelRatio || 1);
     // A page opened in a background tab waits to be shown before its first segment.
@@ -180,6 +203,13 @@
       });
       restartSoon();
     },
+    applyGeneralProperties: function (properties) {
+      if (!properties || !('fps' in properties)) return;
+      var fps = Number(properties.fps);
+      frameCap = isFinite(fps) && fps > 0 ? fps : 0;
+      capDue = 0;
+      if (ready) Module._lumerin_set_frame_cap(frameCap);
+    },
     setPaused: function (paused) {
       if (hostPaused === Boolean(paused)) return;
       hostPaused = Boolean(paused);
@@ -190,7 +220,12 @@
   // Read only, for tests and the curious.
   window.lumerin = Object.freeze({
     status: function () {
-      return ready ? JSON.parse(Module.UTF8ToString(Module._lumerin_status())) : null;
+      if (!ready) return null;
+      var status = JSON.parse(Module.UTF8ToString(Module._lumerin_status()));
+      status.frames = framesDrawn;
+      status.frameCap = frameCap;
+      status.reducedMotion = reducedMotion.matches;
+      return status;
     },
     digests: function (width, height) {
       var text = Module.UTF8ToString(Module._lumerin_digests(width, height,
@@ -239,5 +274,10 @@
       }, { once: true });
     })();
     document.addEventListener('visibilitychange', pauseChanged);
+    // Asked for or not, reduced motion takes effect at once: a growing figure shows whole.
+    reducedMotion.addEventListener('change', function () {
+      Module._lumerin_set_reduced_motion(reducedMotion.matches ? 1 : 0);
+      if (!stopped() && (frameRequest || timer)) run(performance.now());
+    });
   };
 })();

@@ -155,6 +155,14 @@ EMSCRIPTEN_KEEPALIVE void lumerin_resize(int width, int height, double pixelRati
 EMSCRIPTEN_KEEPALIVE void lumerin_suspend(double now) { page.drawing.Suspend(now); }
 EMSCRIPTEN_KEEPALIVE void lumerin_resume(double now) { page.drawing.Resume(now); }
 
+EMSCRIPTEN_KEEPALIVE void lumerin_set_frame_cap(double fps) {
+  page.drawing.SetFrameInterval(std::isfinite(fps) && fps > 0 ? 1000 / fps : 0);
+}
+
+EMSCRIPTEN_KEEPALIVE void lumerin_set_reduced_motion(int reduced) {
+  page.drawing.SetWhole(reduced != 0);
+}
+
 EMSCRIPTEN_KEEPALIVE const uint32_t* lumerin_pixels() { return page.surface.pixels(); }
 EMSCRIPTEN_KEEPALIVE int lumerin_width() { return page.surface.width(); }
 EMSCRIPTEN_KEEPALIVE int lumerin_height() { return page.surface.height(); }

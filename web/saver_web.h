@@ -31,6 +31,13 @@ void lumerin_resize(int width, int height, double pixelRatio);
 void lumerin_suspend(double now);
 void lumerin_resume(double now);
 
+// The page draws at most `fps` frames a second (0: as many as the browser offers), as a
+// host's frame-rate limit asks; the figure grows at its pace all the same.
+void lumerin_set_frame_cap(double fps);
+// Non-zero: the viewer asks for reduced motion, and each figure shows whole at once and
+// stays for its pause. Both last until changed, across restarts.
+void lumerin_set_reduced_motion(int reduced);
+
 // The pixels (red, green, blue, alpha bytes) and what changed since the last call: four
 // integers left, top, right, bottom, right and bottom excluded.
 const uint32_t* lumerin_pixels();

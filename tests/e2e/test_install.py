@@ -1,18 +1,24 @@
 """The release packages as a Windows user gets them: the zip's contents, and the installer
 and uninstaller run silently in a private prefix of 32-bit Windows and of 64-bit Windows:
 where the files land, what the list of programs shows, which screen saver is selected
-before, during and after; and a release signed with a certificate made here."""
+before, during and after, and that a silent install opens no window and starts no program;
+a release signed with a certificate made here; and the winget and Scoop manifests of a
+release, held to the rules their schemas state."""
 
+import hashlib
 import json
 import os
 import re
 import shutil
 import subprocess
+import threading
+import time
 import zipfile
 from pathlib import Path
 from types import SimpleNamespace
 
 import pytest
+import yaml
 
 from harness import SCR, SETTINGS_KEY, Wine, driver, wait_for
 from saver_run import wait_for_saver_window
@@ -76,9 +82,63 @@ def set_desktop(wine, scrnsave, active):
                     + reg_line("ScreenSaveActive", active) + "\n")
 
 
+# Wine's own programs, which start with a prefix's first program or on demand, and the
+# loaders that start a program (the shell runs scripts/wine-start).
+WINE_PROGRAMS = {"explorer.exe", "plugplay.exe", "rpcss.exe", "services.exe", "svchost.exe",
+                 "wineboot.exe", "winedevice.exe", "winemenubuilder.exe", "start.exe",
+                 "conhost.exe", "wineserver", "wineserver64"}
+LOADERS = {"sh", "wine-start", "qemu-i386-static", "wine", "wine64", "wine-preloader",
+           "wine64-preloader"}
+
+
+def program_names(wine):
+    """The file names of the programs of the prefix running now, their loaders passed over."""
+    names = set()
+    for pid in wine.running(""):
+        try:
+            args = [a.decode(errors="replace").strip()
+                    for a in Path(f"/proc/{pid}/cmdline").read_bytes().split(b"\0") if a]
+        except OSError:
+            continue
+        while args and re.split(r"[\\/]", args[0])[-1].lower() in LOADERS:
+            args.pop(0)
+        if args:
+            # Wine shows a Windows program's whole command line as its first argument.
+            program = re.match(r'"?(.+?\.(?:exe|scr|com|cpl)\b|\S+)', args[0], re.IGNORECASE)
+            names.add(re.split(r"[\\/]", program.group(1))[-1].lower())
+    return names
+
+
+def visible_windows(display):
+    return set(display.xdotool("search", "--onlyvisible", "--name", "").stdout.split())
+
+
 def install(wine, *options, setup=SETUP):
-    status, out = wine.run(setup, "/S", *options, timeout=RUN_32)
+    """Runs the installer silently, as a package manager does. It ends with 0, and while it
+    runs it opens no window and starts no program: an unattended install that opened the
+    screen saver settings would be turned down by winget's repository."""
+    before = visible_windows(wine.display)
+    seen = {"windows": set(), "programs": set()}
+    finished = threading.Event()
+
+    def watch():
+        while True:
+            seen["windows"] |= visible_windows(wine.display) - before
+            seen["programs"] |= program_names(wine)
+            if finished.wait(0.1):
+                return
+
+    watcher = threading.Thread(target=watch)
+    watcher.start()
+    try:
+        status, out = wine.run(setup, "/S", *options, timeout=RUN_32)
+        time.sleep(0.5)  # a program started as it ended is still there to be seen
+    finally:
+        finished.set()
+        watcher.join()
     assert status == 0, out
+    assert seen["windows"] == set(), "the silent install showed a window"
+    assert seen["programs"] - WINE_PROGRAMS - {setup.name.lower()} == set()
 
 
 def uninstall(wine, *options, key=UNINSTALL_KEY):
@@ -339,3 +399,379 @@ def test_a_saver_chosen_after_installing_survives_the_uninstall(wine):
     uninstall(wine)
     assert desktop(wine) == {"SCRNSAVE.EXE": other, "ScreenSaveActive": "1"}
     assert wine.run(driver("sysfile"), "Lumerin.scr")[0] == 1
+
+
+# The package managers' manifests -------------------------------------------------------
+#
+# The rules below are those the schemas state (winget's manifest schemas 1.12.0 and Scoop's
+# app manifest schema), written out as data: "type", "pattern" (a full match), "enum",
+# "const", "min"/"max" (lengths of text, counts of lists), "fields" (the only names an
+# object may have, each with its rule), "required", "items" (the rule of each element),
+# "any" (one of several rules) and "one_of_required" (exactly one of these names present).
+# winget's validator also refuses a field its schema does not name, and so do these rules.
+
+RELEASE_URL = "https://downloads.example.org/lumerin/" + VERSION
+IDENTIFIER = {"type": str, "max": 128, "pattern": (r'[^.\s\\/:*?"<>|\x01-\x1f]{1,32}'
+                                                     r'(\.[^.\s\\/:*?"<>|\x01-\x1f]{1,32}){1,7}')}
+PACKAGE_VERSION = {"type": str, "max": 128, "pattern": r'[^\\/:*?"<>|\x01-\x1f]+'}
+LOCALE = {"type": str, "max": 20,
+          "pattern": r"([a-zA-Z]{2,3}|[iI]-[a-zA-Z]+|[xX]-[a-zA-Z]{1,8})(-[a-zA-Z]{1,8})*"}
+MANIFEST_VERSION = {"type": str, "const": "1.12.0"}  # what the repository's validation takes
+URL = {"type": str, "max": 2048, "pattern": r"[Hh][Tt][Tt][Pp][Ss]?://.+"}
+SHA256 = {"type": str, "pattern": r"[A-Fa-f0-9]{64}"}
+
+
+def text(shortest, longest):
+    return {"type": str, "min": shortest, "max": longest}
+
+
+def listing(item, most, unique=True):
+    return {"type": list, "items": item, "max": most, "unique": unique}
+
+
+ARCHITECTURES = ["x86", "x64", "arm", "arm64", "neutral"]
+INSTALLER_TYPES = ["msix", "msi", "appx", "exe", "zip", "inno", "nullsoft", "wix", "burn",
+                   "pwa", "portable", "font"]
+INSTALLER_COMMON = {
+    "InstallerType": {"type": str, "enum": INSTALLER_TYPES},
+    "Scope": {"type": str, "enum": ["user", "machine"]},
+    "InstallModes": listing({"type": str, "enum": ["interactive", "silent",
+                                                   "silentWithProgress"]}, 3),
+    "InstallerSwitches": {"type": dict, "fields": {
+        name: text(1, 512) for name in ("Silent", "SilentWithProgress", "Interactive",
+                                        "InstallLocation", "Log", "Upgrade", "Repair")}},
+    "UpgradeBehavior": {"type": str, "enum": ["install", "uninstallPrevious", "deny"]},
+    "ElevationRequirement": {"type": str, "enum": ["elevationRequired", "elevationProhibited",
+                                                   "elevatesSelf"]},
+    "AppsAndFeaturesEntries": listing({"type": dict, "fields": {
+        "DisplayName": text(1, 256), "Publisher": text(1, 256),
+        "DisplayVersion": text(1, 128)}}, 128),
+    "MinimumOSVersion": {"type": str, "pattern": r"\d+(\.\d+){0,3}"},
+}
+WINGET_RULES = {
+    "version": {"type": dict, "fields": {
+        "PackageIdentifier": IDENTIFIER, "PackageVersion": PACKAGE_VERSION,
+        "DefaultLocale": LOCALE, "ManifestType": {"type": str, "const": "version"},
+        "ManifestVersion": MANIFEST_VERSION},
+        "required": ["PackageIdentifier", "PackageVersion", "DefaultLocale", "ManifestType",
+                     "ManifestVersion"]},
+    "installer": {"type": dict, "fields": {
+        "PackageIdentifier": IDENTIFIER, "PackageVersion": PACKAGE_VERSION, **INSTALLER_COMMON,
+        "Installers": {"type": list, "min": 1, "max": 1024, "items": {"type": dict, "fields": {
+            "Architecture": {"type": str, "enum": ARCHITECTURES}, "InstallerUrl": URL,
+            "InstallerSha256": SHA256, **INSTALLER_COMMON},
+            "required": ["Architecture", "InstallerUrl", "InstallerSha256"]}},
+        "ManifestType": {"type": str, "const": "installer"},
+        "ManifestVersion": MANIFEST_VERSION},
+        "required": ["PackageIdentifier", "PackageVersion", "Installers", "ManifestType",
+                     "ManifestVersion"]},
+    "defaultLocale": {"type": dict, "fields": {
+        "PackageIdentifier": IDENTIFIER, "PackageVersion": PACKAGE_VERSION,
+        "PackageLocale": LOCALE, "Publisher": text(2, 256), "PublisherUrl": URL,
+        "PublisherSupportUrl": URL, "PrivacyUrl": URL, "Author": text(2, 256),
+        "PackageName": text(2, 256), "PackageUrl": URL, "License": text(3, 512),
+        "LicenseUrl": URL, "Copyright": text(3, 512), "CopyrightUrl": URL,
+        "ShortDescription": text(3, 256), "Description": text(3, 10000),
+        "Moniker": text(1, 40), "Tags": listing(text(1, 40), 16),
+        "ReleaseNotes": text(1, 10000), "ReleaseNotesUrl": URL,
+        "InstallationNotes": text(1, 10000),
+        "ManifestType": {"type": str, "const": "defaultLocale"},
+        "ManifestVersion": MANIFEST_VERSION},
+        "required": ["PackageIdentifier", "PackageVersion", "PackageLocale", "Publisher",
+                     "PackageName", "License", "ShortDescription", "ManifestType",
+                     "ManifestVersion"]},
+}
+
+SCOOP_HASH = {"type": str, "pattern": (r"[a-fA-F0-9]{64}|(sha1|sha256|sha512|md5):([a-fA-F0-9]"
+                                       r"{32}|[a-fA-F0-9]{40}|[a-fA-F0-9]{64}|[a-fA-F0-9]{128})")}
+# An address as Scoop downloads it: no "$", which only its autoupdate substitutes.
+SCOOP_URI = {"type": str, "pattern": r"[A-Za-z][A-Za-z0-9+.-]*:[^\s$]+"}
+SCOOP_TEMPLATE_URI = {"type": str, "pattern": r"[A-Za-z][A-Za-z0-9+.-]*:\S+"}
+SCOOP_SCRIPT = {"any": [{"type": str}, {"type": list, "min": 1, "items": {"type": str}}]}
+SCOOP_ARCHITECTURE = {"type": dict, "fields": {
+    "url": SCOOP_URI, "hash": SCOOP_HASH, "extract_dir": SCOOP_SCRIPT, "bin": SCOOP_SCRIPT,
+    "post_install": SCOOP_SCRIPT, "pre_install": SCOOP_SCRIPT, "uninstaller": None,
+    "installer": None, "checkver": None, "shortcuts": None, "msi": SCOOP_SCRIPT}}
+SCOOP_UPDATE_ARCHITECTURE = {"type": dict, "fields": {
+    "url": SCOOP_TEMPLATE_URI, "extract_dir": {"type": str}, "hash": {"type": dict}}}
+SCOOP_CHECKVER = {"any": [{"type": str, "min": 1}, {"type": dict, "fields": {
+    "github": SCOOP_URI, "url": SCOOP_URI, "re": {"type": str}, "regex": {"type": str},
+    "jp": {"type": str, "pattern": r"\$[.\[].*"},
+    "jsonpath": {"type": str, "pattern": r"\$[.\[].*"}, "xpath": {"type": str},
+    "reverse": {"type": bool}, "replace": {"type": str}, "useragent": {"type": str}}}]}
+SCOOP_UNINSTALLER = {"type": dict, "fields": {"args": SCOOP_SCRIPT, "file": {"type": str},
+                                               "script": SCOOP_SCRIPT},
+                     "one_of_required": ["file", "script"]}
+SCOOP_ARCHITECTURE["fields"].update(uninstaller=SCOOP_UNINSTALLER, checkver=SCOOP_CHECKVER)
+SCOOP_RULES = {"type": dict, "fields": {
+    "##": SCOOP_SCRIPT, "version": {"type": str, "pattern": r"[\w\-.+_]+"},
+    "description": {"type": str, "min": 1}, "homepage": SCOOP_URI,
+    "license": {"any": [{"type": str, "min": 1}, {"type": dict, "fields": {
+        "identifier": {"type": str, "min": 1}, "url": SCOOP_URI}, "required": ["identifier"]}]},
+    "notes": SCOOP_SCRIPT, "depends": SCOOP_SCRIPT, "suggest": {"type": dict},
+    "url": SCOOP_URI, "hash": SCOOP_HASH, "extract_dir": SCOOP_SCRIPT,
+    "architecture": {"type": dict, "fields": {"32bit": SCOOP_ARCHITECTURE,
+                                              "64bit": SCOOP_ARCHITECTURE}},
+    "pre_install": SCOOP_SCRIPT, "post_install": SCOOP_SCRIPT,
+    "installer": {"type": dict}, "uninstaller": SCOOP_UNINSTALLER, "bin": SCOOP_SCRIPT,
+    "shortcuts": {"type": list}, "persist": SCOOP_SCRIPT, "env_set": {"type": dict},
+    "env_add_path": SCOOP_SCRIPT, "checkver": SCOOP_CHECKVER,
+    "autoupdate": {"type": dict, "fields": {
+        "architecture": {"type": dict, "fields": {"32bit": SCOOP_UPDATE_ARCHITECTURE,
+                                                  "64bit": SCOOP_UPDATE_ARCHITECTURE}},
+        "url": SCOOP_TEMPLATE_URI, "extract_dir": {"type": str}, "hash": {"type": dict},
+        "note": SCOOP_SCRIPT}}},
+    # Scoop's schema needs only the version; its buckets' reviewers want these as well.
+    "required": ["version", "description", "homepage", "license"]}
+
+
+def broken_rules(value, rule, where):
+    """What in `value` breaks `rule`, as texts naming the place ("Installers[0].Scope")."""
+    if rule is None:
+        return []
+    if "any" in rule:
+        if any(not broken_rules(value, r, where) for r in rule["any"]):
+            return []
+        return [f"{where}: {value!r} has none of the allowed forms"]
+    # YAML's bool is an int too; neither stands for a number or text here.
+    if not isinstance(value, rule["type"]) or (isinstance(value, bool)
+                                               and rule["type"] is not bool):
+        return [f"{where}: {value!r} is not a {rule['type'].__name__}"]
+    problems = []
+    if "const" in rule and value != rule["const"]:
+        problems.append(f"{where}: {value!r} is not {rule['const']!r}")
+    if "enum" in rule and value not in rule["enum"]:
+        problems.append(f"{where}: {value!r} is not one of {rule['enum']}")
+    if "pattern" in rule and not re.fullmatch(rule["pattern"], value):
+        problems.append(f"{where}: {value!r} does not match {rule['pattern']}")
+    if "min" in rule and len(value) < rule["min"]:
+        problems.append(f"{where}: shorter than {rule['min']}")
+    if "max" in rule and len(value) > rule["max"]:
+        problems.append(f"{where}: longer than {rule['max']}")
+    if rule.get("unique") and len({json.dumps(v, sort_keys=True) for v in value}) < len(value):
+        problems.append(f"{where}: an element twice")
+    for index, item in enumerate(value if "items" in rule else []):
+        problems += broken_rules(item, rule["items"], f"{where}[{index}]")
+    if "fields" in rule:
+        for name, item in value.items():
+            if name not in rule["fields"]:
+                problems.append(f"{where}.{name}: not a field of this object")
+            else:
+                problems += broken_rules(item, rule["fields"][name], f"{where}.{name}")
+        problems += [f"{where}.{name}: missing" for name in rule.get("required", [])
+                     if name not in value]
+        present = [name for name in rule.get("one_of_required", []) if name in value]
+        if "one_of_required" in rule and len(present) != 1:
+            problems.append(f"{where}: needs exactly one of {rule['one_of_required']}")
+    return problems
+
+
+def sha256(path):
+    return hashlib.sha256(Path(path).read_bytes()).hexdigest()
+
+
+def winget_problems(folder):
+    """What winget's validation would refuse in the manifests of `folder`, and what does not
+    match this release: the versions, the files' addresses and hashes."""
+    manifests = {}
+    for path in sorted(folder.iterdir()):
+        data = yaml.safe_load(path.read_text(encoding="utf-8"))
+        kind = data.get("ManifestType") if isinstance(data, dict) else None
+        if kind not in WINGET_RULES or kind in manifests:
+            return [f"{path.name}: not one manifest of each kind ({kind!r})"]
+        manifests[kind] = (path.name, data)
+    if sorted(manifests) != sorted(WINGET_RULES):
+        return [f"the kinds {sorted(manifests)}, not {sorted(WINGET_RULES)}"]
+    problems = []
+    for kind, (name, data) in manifests.items():
+        problems += broken_rules(data, WINGET_RULES[kind], name)
+    if problems:
+        return problems
+    version, installer, locale = (manifests[kind][1] for kind in ("version", "installer",
+                                                                  "defaultLocale"))
+    identifier = version["PackageIdentifier"]
+    expected_names = {"version": f"{identifier}.yaml", "installer": f"{identifier}.installer.yaml",
+                      "defaultLocale": f"{identifier}.locale.{version['DefaultLocale']}.yaml"}
+    problems += [f"{name}: should be named {expected_names[kind]}"
+                 for kind, (name, _) in manifests.items() if name != expected_names[kind]]
+    for kind, (name, data) in manifests.items():
+        if (data["PackageIdentifier"], data["PackageVersion"]) != (identifier, VERSION):
+            problems.append(f"{name}: {data['PackageIdentifier']} {data['PackageVersion']}, "
+                            f"not {identifier} {VERSION}")
+    if locale["PackageLocale"] != version["DefaultLocale"]:
+        problems.append("the default locale's manifest is not of the default locale")
+    if (installer.get("InstallerType"), installer.get("Scope")) != ("nullsoft", "machine"):
+        problems.append("the installer is not a machine-wide nullsoft one")
+    entries = installer["Installers"]
+    if sorted(e["Architecture"] for e in entries) != ["x64", "x86"]:
+        problems.append("not one installer entry for x86 and one for x64")
+    for entry in entries:
+        if entry["InstallerUrl"] != f"{RELEASE_URL}/{SETUP.name}":
+            problems.append(f"{entry['Architecture']}: the address {entry['InstallerUrl']}")
+        if entry["InstallerSha256"].lower() != sha256(SETUP):
+            problems.append(f"{entry['Architecture']}: not the installer's SHA-256")
+    return problems
+
+
+def scoop_problems(path):
+    """What Scoop's schema refuses in the manifest at `path`, and what does not match this
+    release: the zip's address, hash and folders, and the screen saver it selects."""
+    data = json.loads(path.read_text(encoding="utf-8"))
+    problems = broken_rules(data, SCOOP_RULES, path.name)
+    if problems:
+        return problems
+    if data["version"] != VERSION:
+        problems.append(f"version {data['version']}, not {VERSION}")
+    architectures = data.get("architecture", {})
+    if sorted(architectures) != ["32bit", "64bit"]:
+        problems.append("not the 32-bit and the 64-bit edition")
+    with zipfile.ZipFile(ZIP) as archive:
+        names = archive.namelist()
+    for name, edition in architectures.items():
+        if edition.get("url") != f"{RELEASE_URL}/{ZIP.name}":
+            problems.append(f"{name}: the address {edition.get('url')}")
+        if str(edition.get("hash", "")).lower() != sha256(ZIP):
+            problems.append(f"{name}: not the zip's SHA-256")
+        if f"{edition.get('extract_dir')}/Lumerin.scr" not in names:
+            problems.append(f"{name}: no Lumerin.scr in {edition.get('extract_dir')!r}")
+        update = data.get("autoupdate", {}).get("architecture", {}).get(name, {})
+        if (update.get("url", "").replace("$version", VERSION) != edition.get("url")
+                or update.get("extract_dir") != edition.get("extract_dir")):
+            problems.append(f"{name}: the autoupdate does not lead to this release's zip")
+    if "checkver" not in data:
+        problems.append("no checkver")
+    script = "\n".join(data.get("post_install", []))
+    if "SCRNSAVE.EXE" not in script or "$dir\\Lumerin.scr" not in script:
+        problems.append("post_install does not select the installed Lumerin.scr")
+    removal = "\n".join(data.get("uninstaller", {}).get("script", []))
+    if not re.search(r"if \(.*-contains \$named\)[^}]*Remove-ItemProperty[^}]*SCRNSAVE\.EXE",
+                     removal):
+        problems.append("the uninstaller does not remove only its own SCRNSAVE.EXE")
+    return problems
+
+
+@pytest.fixture(scope="module")
+def manifests(tmp_path_factory):
+    """The manifests make dist RELEASE_URL=... writes, for this tree's packages."""
+    dist = tmp_path_factory.mktemp("manifests")
+    for package in (ZIP, SETUP):
+        (dist / package.name).symlink_to(package)
+    result = subprocess.run([os.environ["LUMERIN_CMAKE"],
+                             "-DSETTINGS=" + os.environ["LUMERIN_PACKAGE_SETTINGS"],
+                             f"-DDIST={dist}", f"-DRELEASE_URL={RELEASE_URL}/", "-P",
+                             str(ROOT / "cmake" / "make-manifests.cmake")],
+                            capture_output=True, text=True, timeout=60)
+    assert result.returncode == 0, result.stdout + result.stderr
+    return dist
+
+
+def test_the_release_manifests_keep_the_schemas_rules_and_name_these_very_files(manifests):
+    assert sorted(p.name for p in (manifests / "winget").iterdir()) == [
+        "Veltrona.Lumerin.installer.yaml", "Veltrona.Lumerin.locale.en-US.yaml",
+        "Veltrona.Lumerin.yaml"]
+    assert winget_problems(manifests / "winget") == []
+    assert scoop_problems(manifests / "scoop" / "lumerin.json") == []
+
+
+VERSION_FILE = ("winget", "Veltrona.Lumerin.yaml")
+INSTALLER_FILE = ("winget", "Veltrona.Lumerin.installer.yaml")
+LOCALE_FILE = ("winget", "Veltrona.Lumerin.locale.en-US.yaml")
+SCOOP_FILE = ("scoop", "lumerin.json")
+# Manifests that a validator refuses or that would install something else, each with a
+# word of the problem that must be found.
+SPOILT = {
+    "an identifier without its publisher": (
+        *VERSION_FILE, lambda m: m.update(PackageIdentifier="Lumerin"),
+        "PackageIdentifier"),
+    "an identifier with a space": (
+        *LOCALE_FILE,
+        lambda m: m.update(PackageIdentifier="Veltrona.Lumerin Saver"), "PackageIdentifier"),
+    "a version that YAML reads as a number": (
+        *VERSION_FILE, lambda m: m.update(PackageVersion=1.5),
+        "PackageVersion"),
+    "another manifest version": (
+        *VERSION_FILE, lambda m: m.update(ManifestVersion="1.10.0"),
+        "ManifestVersion"),
+    "an installer entry without its hash": (
+        *INSTALLER_FILE,
+        lambda m: m["Installers"][0].pop("InstallerSha256"), "InstallerSha256"),
+    "a hash of 63 digits": (
+        *INSTALLER_FILE,
+        lambda m: m["Installers"][1].update(InstallerSha256="A" * 63), "InstallerSha256"),
+    "a hash of another file": (
+        *INSTALLER_FILE,
+        lambda m: m["Installers"][1].update(InstallerSha256="A" * 64), "SHA-256"),
+    "an address that is not http": (
+        *INSTALLER_FILE,
+        lambda m: m["Installers"][0].update(InstallerUrl="ftp://example.org/setup.exe"),
+        "InstallerUrl"),
+    "a scope the schema does not know": (
+        *INSTALLER_FILE, lambda m: m.update(Scope="system"), "Scope"),
+    "an installer type the schema does not know": (
+        *INSTALLER_FILE, lambda m: m.update(InstallerType="nsis"), "InstallerType"),
+    "the x64 entry gone": (
+        *INSTALLER_FILE, lambda m: m["Installers"].pop(), "x86 and one for x64"),
+    "a misspelt field": (
+        *LOCALE_FILE, lambda m: m.update(Lisence="Freeware"),
+        "Lisence"),
+    "a licence of two letters": (
+        *LOCALE_FILE, lambda m: m.update(License="PD"),
+        "License"),
+    "a short description past 256 characters": (
+        *LOCALE_FILE,
+        lambda m: m.update(ShortDescription="x" * 257), "ShortDescription"),
+    "the same tag twice": (
+        *LOCALE_FILE, lambda m: m["Tags"].append("fractal"),
+        "Tags"),
+    "no publisher": (
+        *LOCALE_FILE, lambda m: m.pop("Publisher"),
+        "Publisher"),
+    "Scoop: no licence": (*SCOOP_FILE, lambda m: m.pop("license"), "license"),
+    "Scoop: a version with a space": (
+        *SCOOP_FILE, lambda m: m.update(version="1.1 beta"), "version"),
+    "Scoop: a field of its own": (
+        *SCOOP_FILE, lambda m: m.update(descripton="x"), "descripton"),
+    "Scoop: a hash of another file": (
+        *SCOOP_FILE, lambda m: m["architecture"]["64bit"].update(hash="0" * 64),
+        "SHA-256"),
+    "Scoop: a hash of 65 digits": (
+        *SCOOP_FILE, lambda m: m["architecture"]["32bit"].update(hash="0" * 65),
+        "hash"),
+    "Scoop: a variable in a download address": (
+        *SCOOP_FILE,
+        lambda m: m["architecture"]["32bit"].update(url=RELEASE_URL + "/Lumerin-$version.zip"),
+        "url"),
+    "Scoop: the wrong edition's folder": (
+        *SCOOP_FILE, lambda m: m["architecture"]["32bit"].update(extract_dir="x86"),
+        "Lumerin.scr"),
+    "Scoop: an uninstaller with a file and a script": (
+        *SCOOP_FILE, lambda m: m["uninstaller"].update(file="remove.cmd"),
+        "exactly one"),
+    "Scoop: an uninstaller that always removes the screen saver": (
+        *SCOOP_FILE,
+        lambda m: m["uninstaller"].update(script=[
+            "Remove-ItemProperty -Path 'HKCU:\\Control Panel\\Desktop' -Name 'SCRNSAVE.EXE'"]),
+        "only its own"),
+    "Scoop: an empty post_install": (
+        *SCOOP_FILE, lambda m: m.update(post_install=[]), "post_install"),
+}
+
+
+@pytest.mark.parametrize("what", SPOILT)
+def test_a_manifest_a_validator_refuses_fails_the_checks(manifests, tmp_path, what):
+    tool, name, spoil, word = SPOILT[what]
+    copy_ = tmp_path / "copy"
+    shutil.copytree(manifests / tool, copy_)
+    path = copy_ / name
+    if tool == "winget":
+        data = yaml.safe_load(path.read_text(encoding="utf-8"))
+        spoil(data)
+        path.write_text(yaml.safe_dump(data, sort_keys=False), encoding="utf-8")
+        problems = winget_problems(copy_)
+    else:
+        data = json.loads(path.read_text(encoding="utf-8"))
+        spoil(data)
+        path.write_text(json.dumps(data, indent=4), encoding="utf-8")
+        problems = scoop_problems(path)
+    assert any(word in problem for problem in problems), problems
+

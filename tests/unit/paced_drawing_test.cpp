@@ -75,14 +75,18 @@ struct GapCase {
   const char* what;
   double frames[4];  // the frames' times after the start, in milliseconds
   int64_t shown;     // segments shown after the last
+  double capMs;      // the frames' interval under a frame-rate cap (0: none)
 };
 
 // A frame every 16 ms draws the segments due by then; a gap of seconds, as when the page
-// or the machine was paused, draws one frame's worth and goes on from there.
+// or the machine was paused, draws one frame's worth and goes on from there. Under a cap
+// of 3 frames a second each frame draws all that fell due since the one before.
 const GapCase kGaps[] = {
-    {"steady frames", {0, 16, 32, 48}, 10},
-    {"a two-second gap", {0, 16, 2016, 2032}, 7},
-    {"a gap just within a frame's reach", {0, 16, 16 + PacedDrawing::kLongGapMs, 282}, 57},
+    {"steady frames", {0, 16, 32, 48}, 10, 0},
+    {"a two-second gap", {0, 16, 2016, 2032}, 7, 0},
+    {"a gap just within a frame's reach", {0, 16, 16 + PacedDrawing::kLongGapMs, 282}, 57, 0},
+    {"frames capped at 3 a second", {0, 334, 667, 1000}, 201, 1000.0 / 3},
+    {"a two-second gap under the cap", {0, 334, 2334, 2667}, 134, 1000.0 / 3},
 };
 
 TEST_F(PacedDrawingTest, AGapFarLongerThanAFrameCountsAsAPause) {
@@ -90,6 +94,7 @@ TEST_F(PacedDrawingTest, AGapFarLongerThanAFrameCountsAsAPause) {
     PixelSurface surface;
     PacedDrawing drawing;
     Prepare(kDragon, 10, surface);  // 1,024 segments
+    drawing.SetFrameInterval(c.capMs);
     drawing.Start(0, surface);
     for (double t : c.frames) EXPECT_EQ(drawing.Frame(t, surface), PacedDrawing::kNextFrame);
     EXPECT_EQ(drawing.shownSegments(), c.shown) << c.what;

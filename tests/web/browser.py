@@ -21,7 +21,8 @@ class BrowserError(RuntimeError):
 
 
 class Browser:
-    def __init__(self):
+    def __init__(self, options=()):
+        """`options`: more command-line switches, as --force-prefers-reduced-motion."""
         self.profile = tempfile.mkdtemp(prefix="lumerin-chromium-")
         to_browser_read, self._to_browser = os.pipe()
         self._from_browser, from_browser_write = os.pipe()
@@ -32,7 +33,7 @@ class Browser:
             # Hidden or covered headless pages would otherwise get no animation frames.
             "--disable-background-timer-throttling", "--disable-renderer-backgrounding",
             "--disable-backgrounding-occluded-windows",
-            f"--user-data-dir={self.profile}", "about:blank",
+            f"--user-data-dir={self.profile}", *options, "about:blank",
         ]
 
         def pipes():
@@ -108,6 +109,11 @@ class Page:
 
     def close(self):
         self.browser.send("Target.closeTarget", {"targetId": self.target})
+
+    def emulate_media(self, **features):
+        """Media features as the page's queries see them, e.g. prefers_reduced_motion="reduce"."""
+        self.send("Emulation.setEmulatedMedia", {"features": [
+            {"name": name.replace("_", "-"), "value": value} for name, value in features.items()]})
 
     def activate(self):
         self.browser.send("Target.activateTarget", {"targetId": self.target})

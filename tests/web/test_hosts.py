@@ -148,3 +148,35 @@ def test_wallpaper_engine_pause_stops_the_drawing_and_it_goes_on_from_where_it_s
     status = page.evaluate("lumerin.status()")
     grown = status["segments"] - paused["segments"]
     assert 0 < grown <= (status["lastFrame"] - paused["lastFrame"] - 1000) / 5 + 2, status
+
+
+def frames_over(page, milliseconds):
+    """The page's frames, segments and last frame time across `milliseconds` of growing."""
+    return page.evaluate(f"""new Promise(resolve => {{
+        const before = lumerin.status();
+        setTimeout(() => {{
+          const after = lumerin.status();
+          resolve({{frames: after.frames - before.frames,
+                   segments: after.segments - before.segments,
+                   drawn: after.lastFrame - before.lastFrame}});
+        }}, {milliseconds});
+      }})""")
+
+
+@pytest.mark.parametrize("cap", [10, 3])
+def test_wallpaper_engine_frame_rate_limit_caps_the_frames_but_not_the_pace(page, page_url, cap):
+    # Dragon, generation 12 counted from 1: 2048 segments, ten seconds of growing.
+    page.open(page_url("?fractal=4&from=12&to=12"))
+    page.wait_for("window.lumerin && lumerin.status() && lumerin.status().segments > 0")
+    free = frames_over(page, 1000)
+    assert free["frames"] > 2 * 10, f"the browser itself gives few frames: {free}"
+    page.evaluate(f"wallpaperPropertyListener.applyGeneralProperties({{fps: {cap}}})")
+    time.sleep(0.3)
+    capped = frames_over(page, 2000)
+    assert cap <= capped["frames"] <= 2 * cap + 1, capped
+    # Each frame draws every segment due by its time: one every 5 ms, as without a cap.
+    assert abs(capped["segments"] - capped["drawn"] / 5) <= 2, capped
+    assert page.evaluate("lumerin.status().drawings") == 1
+    # No limit again: as many frames as the browser gives.
+    page.evaluate("wallpaperPropertyListener.applyGeneralProperties({fps: 0})")
+    assert frames_over(page, 500)["frames"] > 10

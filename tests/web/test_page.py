@@ -7,6 +7,8 @@ import time
 import pytest
 from PIL import Image, ImageChops
 
+from browser import Browser
+
 # A Koch snowflake of 192 segments that do not cross: all ten pens show.
 KOCH = "?fractal=7&from=4&to=4&pause=50&width=3&palette=2&background=102030"
 
@@ -188,3 +190,36 @@ def test_a_hidden_page_draws_nothing_and_goes_on_from_where_it_was(browser, page
         assert 0 < status["segments"] <= (status["lastFrame"] - opened - 1000) / 5 + 2
     finally:
         tab.close()
+
+
+def test_with_reduced_motion_each_figure_shows_whole_at_its_first_frame(page_url):
+    browser = Browser(["--force-prefers-reduced-motion"])
+    try:
+        page = browser.new_page(800, 600)
+        # Dragon, generations 10 and 11 counted from 1: 512 and 1,024 segments, which grow
+        # for 2.5 and 5 s; a pause of 0, which still keeps each whole figure for a second.
+        page.open(page_url("?fractal=4&from=10&to=11&pause=0"))
+        first = page.wait_for("window.lumerin && lumerin.status()")
+        assert first["reducedMotion"] is True
+        assert (first["frames"], first["segments"], first["figureSegments"]) == (1, 512, 512)
+        assert first["phase"] == "pausing"
+        second = page.wait_for("lumerin.status().drawings === 2 && lumerin.status()", timeout=5)
+        assert second["segments"] == second["figureSegments"] == 1024
+        # No frames of growth: the pause's end, perhaps one more, then the whole figure.
+        assert second["frames"] - first["frames"] <= 2, second
+        assert second["drawingStart"] - first["drawingStart"] >= 1000
+    finally:
+        browser.close()
+
+
+def test_asking_for_reduced_motion_mid_growth_shows_the_figure_whole_at_once(page, page_url):
+    # Dragon, generation 12 counted from 1: 2048 segments, ten seconds of growing.
+    status = open_page(page, page_url("?fractal=4&from=12&to=12&pause=0"))
+    assert status["reducedMotion"] is False and status["segments"] < 2048
+    page.emulate_media(prefers_reduced_motion="reduce")
+    status = page.wait_for("lumerin.status().phase === 'pausing' && lumerin.status()", timeout=2)
+    assert status["segments"] == 2048 and status["drawings"] == 1
+    # And back: the next figure grows again.
+    page.emulate_media(prefers_reduced_motion="no-preference")
+    status = page.wait_for("lumerin.status().drawings === 2 && lumerin.status()", timeout=3)
+    assert 0 < status["segments"] < 2048

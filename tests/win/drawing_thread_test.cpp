@@ -2,6 +2,7 @@
 
 #include "core/catalogue.h"
 #include "core/rewrite.h"
+#include "render/monitor_layout.h"
 #include "render/palette.h"
 #include "render/pens_win.h"
 #include "render/turtle.h"
@@ -46,6 +47,7 @@ class DrawingThreadStop : public ::testing::Test {
     ResetSettings();
     ResetCatalogue();
     ResetCurrentString();
+    penDpi = kBaseDpi;
   }
 
   void Fixed(int32_t entry, int32_t generation, int32_t timeOut) {
@@ -124,6 +126,35 @@ TEST_F(DrawingThreadStop, TheFirstDrawingUsesTheWholeClientArea) {
   EXPECT_EQ(margin, 48);
   EXPECT_EQ(Pixel(400, 300), kBackground);  // cleared to the user's background
   EXPECT_EQ(FractalCatalogue[6].startAngle, 0);
+}
+
+// Pens made at 192 DPI, as on a monitor at 200 %, while the window is now at 96: after a
+// change of monitors the one figure takes the window's DPI again and draws 1-pixel lines.
+TEST_F(DrawingThreadStop, AfterAChangeOfMonitorsTheOneFigureReadsTheDpiAgain) {
+  Fixed(6, 0, 50);  // "Island" generation 0, then a 5-second pause
+  DeletePens();
+  penDpi = 2 * kBaseDpi;
+  CreatePens();
+  // The width of the square's left edge, drawn with pen 4, across the row y = 300.
+  const auto edgeWidth = [this] {
+    int width = 0;
+    for (int x = 40; x < 60; ++x) width += Pixel(x, 300) == colors[4];
+    return width;
+  };
+  ASSERT_TRUE(StartDrawingThread(window_));
+  NoteWindowPainted();
+  ASSERT_TRUE(WaitForPixel(48, 300, colors[4]));
+  EXPECT_EQ(edgeWidth(), 2);
+
+  NoteMonitorsChanged();
+  NoteWindowPainted();  // the paint that the window's new size brings
+  bool thin = false;
+  for (int i = 0; i < 300 && !thin; ++i) {
+    thin = edgeWidth() == 1;
+    if (!thin) Sleep(10);
+  }
+  EXPECT_TRUE(thin) << "lines " << edgeWidth() << " pixels wide";
+  EXPECT_EQ(penDpi, kBaseDpi);
 }
 
 TEST_F(DrawingThreadStop, AnEmptyRangeOfGenerationsStillShowsTheBackground) {

@@ -33,6 +33,12 @@ std::string SystemFile(const char* name) {
   return std::string(directory) + "\\" + name;
 }
 
+std::string Environment(const char* name) {
+  char value[MAX_PATH] = {};
+  GetEnvironmentVariableA(name, value, sizeof value);
+  return value;
+}
+
 std::string ModulePath(HMODULE module) {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(module, path, sizeof path);
@@ -157,6 +163,56 @@ TEST_F(HelpViewer, UnusableRegistrationFallsBackToTheSystemDirectory) {
   }
 }
 
+// A library planted beside the program (or in the current directory, here the same
+// folder) under the name the registration gives relatively is never loaded: the system
+// directory's viewer is. A registration that expands to a full path is taken.
+TEST_F(HelpViewer, ARelativeRegistrationNeverLoadsAPlantedLibrary) {
+  const std::string folder = BesideTests("");
+  const std::string planted = BesideTests("planted_viewer.dll");
+  ASSERT_TRUE(CopyFileA(fakePath.c_str(), planted.c_str(), FALSE));
+  char previous[MAX_PATH];
+  GetCurrentDirectoryA(sizeof previous, previous);
+  SetCurrentDirectoryA(folder.c_str());
+  SetEnvironmentVariableA("LUMERIN_PLANTED", "planted_viewer.dll");
+  const struct {
+    const char* what;
+    DWORD type;
+    std::string registered;
+  } cases[] = {
+      {"a bare name", REG_SZ, "planted_viewer.dll"},
+      {"relative to the current directory", REG_SZ, ".\\planted_viewer.dll"},
+      {"an expansion that gives a bare name", REG_EXPAND_SZ, "%LUMERIN_PLANTED%"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ResetHelpViewer();
+    registration.Set(c.type, reinterpret_cast<const BYTE*>(c.registered.c_str()),
+                     static_cast<DWORD>(c.registered.size() + 1));
+    CallHtmlHelp(nullptr, nullptr, kHelpCloseAll, 0);
+    ASSERT_NE(helpViewerModule, nullptr);
+    EXPECT_EQ(lstrcmpiA(ModulePath(helpViewerModule).c_str(), SystemFile("hhctrl.ocx").c_str()), 0)
+        << ModulePath(helpViewerModule);
+    EXPECT_EQ(GetModuleHandleA(planted.c_str()), nullptr) << "the planted library was loaded";
+  }
+
+  // The same folder by its full path, through an expansion: that is the registered viewer.
+  ResetHelpViewer();
+  SetEnvironmentVariableA("LUMERIN_PLANTED", folder.c_str());
+  const std::string expanding = "%LUMERIN_PLANTED%planted_viewer.dll";
+  registration.Set(REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expanding.c_str()),
+                   static_cast<DWORD>(expanding.size() + 1));
+  CallHtmlHelp(nullptr, nullptr, kHelpCloseAll, 0);
+  EXPECT_NE(helpViewerModule, nullptr);
+  EXPECT_EQ(helpViewerModule, GetModuleHandleA(planted.c_str()));
+
+  SetEnvironmentVariableA("LUMERIN_PLANTED", nullptr);
+  SetCurrentDirectoryA(previous);
+  const HMODULE loaded = helpViewerModule;
+  ResetHelpViewer();
+  if (loaded != nullptr) FreeLibrary(loaded);
+  DeleteFileA(planted.c_str());
+}
+
 TEST_F(HelpViewer, LibraryWithoutTheEntryGivesNothingAndIsAskedAgain) {
   registration.SetText(entrylessPath);
   EXPECT_EQ(CallHtmlHelp(nullptr, "a.chm", kHelpDisplayTopic, 0), nullptr);
@@ -168,8 +224,9 @@ TEST_F(HelpViewer, LibraryWithoutTheEntryGivesNothingAndIsAskedAgain) {
 }
 
 TEST_F(HelpViewer, RegisteredPathIsReadWithinItsBuffer) {
-  const std::string fits(259, 'a');  // 259 characters and the zero: 260 bytes
-  const std::string tooLong(260, 'a');
+  SetEnvironmentVariableA("LUMERIN_LONG", ("C:\\" + std::string(200, 'l')).c_str());
+  const std::string fits = "C:\\" + std::string(256, 'a');  // and the zero: 260 bytes
+  const std::string tooLong = fits + 'a';
   const struct {
     const char* what;
     DWORD type;
@@ -182,8 +239,18 @@ TEST_F(HelpViewer, RegisteredPathIsReadWithinItsBuffer) {
       {"261 bytes", REG_SZ, tooLong + '\0', false, ""},
       {"no terminating zero", REG_BINARY, "C:\\v\\x.ocx", true, "C:\\v\\x.ocx"},
       {"260 bytes, no zero", REG_BINARY, tooLong, false, ""},
-      {"not expanded", REG_EXPAND_SZ, std::string("%SystemRoot%\\h.ocx") + '\0', true,
-       "%SystemRoot%\\h.ocx"},
+      {"expanded", REG_EXPAND_SZ, std::string("%SystemRoot%\\h.ocx") + '\0', true,
+       Environment("SystemRoot") + "\\h.ocx"},
+      {"expanded past 260 bytes", REG_EXPAND_SZ, "%LUMERIN_LONG%\\" + std::string(100, 'a') + '\0',
+       false, ""},
+      {"a share", REG_SZ, std::string("\\\\server\\share\\h.ocx") + '\0', true,
+       "\\\\server\\share\\h.ocx"},
+      {"a bare name", REG_SZ, std::string("hhctrl.ocx") + '\0', false, ""},
+      {"relative to a drive's current folder", REG_SZ, std::string("C:hhctrl.ocx") + '\0', false,
+       ""},
+      {"from the current drive's root", REG_SZ, std::string("\\v\\hhctrl.ocx") + '\0', false, ""},
+      {"expanded to a bare name", REG_EXPAND_SZ, std::string("%LUMERIN_NO_SUCH%h.ocx") + '\0',
+       false, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
