@@ -13,6 +13,8 @@ pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
 find_package(GIF 5 REQUIRED)
 
 find_package(X11 REQUIRED)
+# sd-bus, for UPower's word on the battery.
+pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
 
 # The Wayland client's protocols: the layer shell from the project's own description, the
 # others from Debian's wayland-protocols, each made into C by wayland-scanner.
@@ -49,7 +51,7 @@ file(GLOB LUMERIN_LINUX_LAYERS CONFIGURE_DEPENDS
 add_executable(lumerin ${LUMERIN_TOOL_SOURCES} ${LUMERIN_LINUX_LAYERS} ${LUMERIN_WAYLAND_SOURCES})
 target_include_directories(lumerin PRIVATE ${LUMERIN_WAYLAND_DIR})
 target_link_libraries(lumerin PRIVATE lumerin_core PkgConfig::CAIRO GIF::GIF X11::X11
-  PkgConfig::WAYLAND_CLIENT)
+  PkgConfig::WAYLAND_CLIENT PkgConfig::SYSTEMD)
 target_compile_options(lumerin PRIVATE ${LUMERIN_WARNINGS} ${LUMERIN_HARDENING})
 target_link_options(lumerin PRIVATE -Wl,-z,relro,-z,now)
 
@@ -96,7 +98,7 @@ target_compile_options(lumerin_bench PRIVATE ${LUMERIN_WARNINGS} -O2)
 if(BUILD_TESTING)
   lumerin_core_library(lumerin_core_san ${LUMERIN_SANITIZERS} -O1)
   target_link_options(lumerin_core_san PUBLIC ${LUMERIN_SANITIZERS})
-  add_executable(unit_tests ${LUMERIN_UNIT_TESTS})
+  add_executable(unit_tests ${LUMERIN_UNIT_TESTS} ${LUMERIN_UNIT_TOOL_SOURCES})
   target_compile_definitions(unit_tests PRIVATE ${LUMERIN_UNIT_TEST_DEFINITIONS})
   target_link_libraries(unit_tests PRIVATE lumerin_core_san GTest::gtest_main GTest::gmock)
   target_compile_options(unit_tests PRIVATE ${LUMERIN_WARNINGS} ${LUMERIN_SANITIZERS})
