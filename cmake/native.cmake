@@ -87,6 +87,29 @@ install(CODE "
   file(CREATE_LINK \"\${target}\" \"\${link}\" SYMBOLIC)
 ")
 
+# The wallpaper's systemd user unit, whose ExecStart names the tool under the prefix
+# installed to (the package's /usr too), and the shells' completions, which the tool writes
+# from its own commands and option table.
+install(CODE "
+  set(LUMERIN_BIN \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  configure_file([[${PROJECT_SOURCE_DIR}/packaging/lumerin-wallpaper.service.in]]
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/lumerin-wallpaper.service\" @ONLY)
+  message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/lumerin-wallpaper.service\")
+")
+set(LUMERIN_COMPLETIONS ${CMAKE_BINARY_DIR}/completions)
+add_custom_command(
+  OUTPUT ${LUMERIN_COMPLETIONS}/lumerin ${LUMERIN_COMPLETIONS}/_lumerin ${LUMERIN_COMPLETIONS}/lumerin.fish
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${LUMERIN_COMPLETIONS}
+  COMMAND lumerin completion bash > ${LUMERIN_COMPLETIONS}/lumerin
+  COMMAND lumerin completion zsh > ${LUMERIN_COMPLETIONS}/_lumerin
+  COMMAND lumerin completion fish > ${LUMERIN_COMPLETIONS}/lumerin.fish
+  DEPENDS lumerin VERBATIM)
+add_custom_target(lumerin_completions ALL DEPENDS ${LUMERIN_COMPLETIONS}/lumerin
+  ${LUMERIN_COMPLETIONS}/_lumerin ${LUMERIN_COMPLETIONS}/lumerin.fish)
+install(FILES ${LUMERIN_COMPLETIONS}/lumerin DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+install(FILES ${LUMERIN_COMPLETIONS}/_lumerin DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+install(FILES ${LUMERIN_COMPLETIONS}/lumerin.fish DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
+
 include(cmake/deb.cmake)
 
 find_package(benchmark REQUIRED)

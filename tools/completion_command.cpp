@@ -51,8 +51,11 @@ std::vector<CommandWords> Commands() {
         command.options.push_back({n, info.value});
       }
     } else {
-      for (std::sregex_iterator it(text.begin(), text.end(), option), end; it != end; ++it)
-        command.options.push_back({(*it)[1], (*it)[3]});
+      for (std::sregex_iterator it(text.begin(), text.end(), option), end; it != end; ++it) {
+        bool seen = false;
+        for (const OptionWords& o : command.options) seen = seen || o.name == (*it)[1];
+        if (!seen) command.options.push_back({(*it)[1], (*it)[3]});
+      }
     }
     commands.push_back(command);
   }
@@ -120,11 +123,14 @@ void Bash(const std::vector<CommandWords>& commands) {
   std::printf("  local command=${COMP_WORDS[1]} IFS=$'\\n'\n");
   std::printf("  COMPREPLY=()\n");
   std::printf("  if [ \"$COMP_CWORD\" -eq 1 ]; then\n");
-  std::printf("    COMPREPLY=($(IFS=' ' compgen -W %s -- \"$cur\"))\n",
+  std::printf("    case $cur in -*) command=saver ;; *)\n");
+  std::printf("      COMPREPLY=($(IFS=' ' compgen -W %s -- \"$cur\"))\n",
               ShellQuoted(Join(names)).c_str());
-  std::printf("    return\n  fi\n");
+  std::printf("      return ;;\n    esac\n  fi\n");
   // XScreenSaver's way: a first word that is an option runs the saver.
   std::printf("  case $command in -*) command=saver ;; esac\n");
+  // Options with one dash where the word starts with one, as the hosts write them.
+  std::printf("  local dashes=--\n  case $cur in --*) ;; -*) dashes=- ;; esac\n");
   std::printf("  case $prev in\n");
   std::printf("    --fractal|-fractal) COMPREPLY=($(IFS=' ' compgen -W %s -- \"$cur\")); return ;;\n",
               ShellQuoted(Join(Numbers(Fractals()))).c_str());
@@ -174,8 +180,17 @@ void Bash(const std::vector<CommandWords>& commands) {
       continue;
     }
     if (options.empty()) continue;
-    std::printf("    %s) COMPREPLY=($(IFS=' ' compgen -W %s -- \"$cur\")) ;;\n", c.name.c_str(),
-                ShellQuoted(Join(options)).c_str());
+    std::string spelt = Join(options);
+    if (c.name == "saver" || c.name == "wallpaper") {
+      // "--a --b" becomes "${dashes}a ${dashes}b".
+      spelt.clear();
+      for (const std::string& o : options) spelt += (spelt.empty() ? "" : " ") + ("${dashes}" + o.substr(2));
+      std::printf("    %s) COMPREPLY=($(IFS=' ' compgen -W \"%s\" -- \"$cur\")) ;;\n", c.name.c_str(),
+                  spelt.c_str());
+    } else {
+      std::printf("    %s) COMPREPLY=($(IFS=' ' compgen -W %s -- \"$cur\")) ;;\n", c.name.c_str(),
+                  ShellQuoted(spelt).c_str());
+    }
   }
   std::printf("  esac\n}\n");
   std::printf("complete -F _lumerin lumerin\n");
