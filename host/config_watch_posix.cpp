@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/epoll.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -94,9 +95,12 @@ void ConfigWatch::Arm() {
                                    IN_CREATE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_ONLYDIR);
   folderWatch_ = inotify_add_watch(inotify_, folder_.c_str(),
                                    changes | IN_CREATE | IN_DELETE_SELF | IN_ONLYDIR);
-  // The file itself, followed where it is a link: a change of the linked file is no
-  // change of the folder.
-  fileWatch_ = inotify_add_watch(inotify_, path_.c_str(), IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF);
+  // Where the file is a link, the file it names: a change there is no change of the
+  // folder. (A plain file's changes the folder reports, once.)
+  struct stat status = {};
+  if (lstat(path_.c_str(), &status) == 0 && S_ISLNK(status.st_mode))
+    fileWatch_ =
+        inotify_add_watch(inotify_, path_.c_str(), IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE_SELF);
 }
 
 bool ConfigWatch::TakeChange() {
@@ -125,8 +129,12 @@ bool ConfigWatch::TakeChange() {
         if (event.mask & (IN_DELETE_SELF | IN_IGNORED)) {
           changed = rearm = true;
         } else if (named == name_) {
-          // A file made empty is written next: its close tells of the whole text.
-          if (!(event.mask & IN_CREATE)) changed = true;
+          // A file made empty is written next, and its close tells of the whole text; a
+          // link is whole when it is made.
+          struct stat status = {};
+          if (!(event.mask & IN_CREATE) ||
+              (lstat(path_.c_str(), &status) == 0 && S_ISLNK(status.st_mode)))
+            changed = true;
           rearm = true;
         }
       } else if (event.wd == fileWatch_) {

@@ -1,7 +1,7 @@
 // Watching the configuration file for changes, for an event loop to poll: inotify on the
 // file's folder (an editor that writes a new file and renames it over the old one is seen
 // as well as one that writes in place), on the folder's parent (the folder made or removed
-// while the program runs) and on the file itself (a link to a file elsewhere), and SIGHUP,
+// while the program runs) and, where the file is a link, on the file it names, and SIGHUP,
 // which asks for the file to be read again. One descriptor stands for all of them. Used by
 // the main thread only; SIGHUP is taken for the life of the process once Start is called.
 #pragma once
