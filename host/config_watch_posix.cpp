@@ -91,8 +91,8 @@ void ConfigWatch::Arm() {
     *watch = -1;
   }
   const uint32_t changes = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_ATTRIB;
-  parentWatch_ = inotify_add_watch(inotify_, parent_.c_str(),
-                                   IN_CREATE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_ONLYDIR);
+  parentWatch_ = inotify_add_watch(
+      inotify_, parent_.c_str(), IN_CREATE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_ONLYDIR);
   folderWatch_ = inotify_add_watch(inotify_, folder_.c_str(),
                                    changes | IN_CREATE | IN_DELETE_SELF | IN_ONLYDIR);
   // Where the file is a link, the file it names: a change there is no change of the

@@ -88,7 +88,8 @@ std::string Join(const std::vector<std::string>& words) {
 // "N<separator>name" for every fractal, or every palette.
 std::vector<std::pair<std::string, std::string>> Fractals() {
   std::vector<std::pair<std::string, std::string>> list;
-  for (int i = 0; i < kFractalCount; ++i) list.push_back({std::to_string(i), FractalCatalogue[i].title});
+  for (int i = 0; i < kFractalCount; ++i)
+    list.push_back({std::to_string(i), FractalCatalogue[i].title});
   return list;
 }
 
@@ -132,11 +133,14 @@ void Bash(const std::vector<CommandWords>& commands) {
   // Options with one dash where the word starts with one, as the hosts write them.
   std::printf("  local dashes=--\n  case $cur in --*) ;; -*) dashes=- ;; esac\n");
   std::printf("  case $prev in\n");
-  std::printf("    --fractal|-fractal) COMPREPLY=($(IFS=' ' compgen -W %s -- \"$cur\")); return ;;\n",
-              ShellQuoted(Join(Numbers(Fractals()))).c_str());
-  std::printf("    --palette|-palette) COMPREPLY=($(IFS=' ' compgen -W %s -- \"$cur\")); return ;;\n",
-              ShellQuoted(Join(Numbers(Palettes()))).c_str());
-  std::printf("    --output) COMPREPLY=($(compgen -W \"$(_lumerin_outputs)\" -- \"$cur\")); return ;;\n");
+  std::printf(
+      "    --fractal|-fractal) COMPREPLY=($(IFS=' ' compgen -W %s -- \"$cur\")); return ;;\n",
+      ShellQuoted(Join(Numbers(Fractals()))).c_str());
+  std::printf(
+      "    --palette|-palette) COMPREPLY=($(IFS=' ' compgen -W %s -- \"$cur\")); return ;;\n",
+      ShellQuoted(Join(Numbers(Palettes()))).c_str());
+  std::printf(
+      "    --output) COMPREPLY=($(compgen -W \"$(_lumerin_outputs)\" -- \"$cur\")); return ;;\n");
   // Every other option that takes a value: its choices, a file, or the user's own word.
   std::vector<std::string> free, files;
   for (const CommandWords& c : commands) {
@@ -167,7 +171,8 @@ void Bash(const std::vector<CommandWords>& commands) {
     return joined;
   };
   if (!files.empty())
-    std::printf("    %s) COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n", alternatives(files).c_str());
+    std::printf("    %s) COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n",
+                alternatives(files).c_str());
   if (!free.empty()) std::printf("    %s) return ;;\n", alternatives(free).c_str());
   std::printf("  esac\n");
   std::printf("  case $command in\n");
@@ -184,9 +189,10 @@ void Bash(const std::vector<CommandWords>& commands) {
     if (c.name == "saver" || c.name == "wallpaper") {
       // "--a --b" becomes "${dashes}a ${dashes}b".
       spelt.clear();
-      for (const std::string& o : options) spelt += (spelt.empty() ? "" : " ") + ("${dashes}" + o.substr(2));
-      std::printf("    %s) COMPREPLY=($(IFS=' ' compgen -W \"%s\" -- \"$cur\")) ;;\n", c.name.c_str(),
-                  spelt.c_str());
+      for (const std::string& o : options)
+        spelt += (spelt.empty() ? "" : " ") + ("${dashes}" + o.substr(2));
+      std::printf("    %s) COMPREPLY=($(IFS=' ' compgen -W \"%s\" -- \"$cur\")) ;;\n",
+                  c.name.c_str(), spelt.c_str());
     } else {
       std::printf("    %s) COMPREPLY=($(IFS=' ' compgen -W %s -- \"$cur\")) ;;\n", c.name.c_str(),
                   ShellQuoted(spelt).c_str());
@@ -237,16 +243,21 @@ void Zsh(const std::vector<CommandWords>& commands) {
     std::printf("    %s) _arguments -s", c.name.c_str());
     for (const OptionWords& o : c.options) {
       std::string action;
-      if (o.name == "--fractal") action = ":entry:_lumerin_fractals";
-      else if (o.name == "--palette") action = ":palette:_lumerin_palettes";
-      else if (o.name == "--output") action = ":output:_lumerin_outputs";
-      else if (o.value == "FILE") action = ":file:_files";
+      if (o.name == "--fractal")
+        action = ":entry:_lumerin_fractals";
+      else if (o.name == "--palette")
+        action = ":palette:_lumerin_palettes";
+      else if (o.name == "--output")
+        action = ":output:_lumerin_outputs";
+      else if (o.value == "FILE")
+        action = ":file:_files";
       else if (o.value.find('|') != std::string::npos) {
         std::string choices = o.value;
         for (char& ch : choices)
           if (ch == '|') ch = ' ';
         action = ":" + o.value + ":(" + choices + ")";
-      } else if (!o.value.empty()) action = ":" + o.value + ": ";
+      } else if (!o.value.empty())
+        action = ":" + o.value + ": ";
       std::printf(" \\\n        %s", ShellQuoted("*" + o.name + action).c_str());
     }
     std::printf(" ;;\n");
@@ -259,14 +270,21 @@ void Fish(const std::vector<CommandWords>& commands) {
   std::printf("# fish completion for lumerin, written by 'lumerin completion fish'.\n");
   std::printf("function __lumerin_outputs\n");
   std::printf("    if command -q swaymsg\n");
-  std::printf("        set -l names (swaymsg -t get_outputs 2>/dev/null | string replace -rf '^Output (\\S+).*' '$1')\n");
-  std::printf("        if set -q names[1]\n            printf '%%s\\n' $names\n            return\n        end\n    end\n");
+  std::printf(
+      "        set -l names (swaymsg -t get_outputs 2>/dev/null | string replace -rf '^Output "
+      "(\\S+).*' '$1')\n");
+  std::printf(
+      "        if set -q names[1]\n            printf '%%s\\n' $names\n            return\n        "
+      "end\n    end\n");
   std::printf("    if command -q wlr-randr\n");
-  std::printf("        wlr-randr 2>/dev/null | string replace -rf '^(\\S+).*' '$1'\n    end\nend\n");
-  auto list = [](const char* function, const std::vector<std::pair<std::string, std::string>>& items) {
+  std::printf(
+      "        wlr-randr 2>/dev/null | string replace -rf '^(\\S+).*' '$1'\n    end\nend\n");
+  auto list = [](const char* function,
+                 const std::vector<std::pair<std::string, std::string>>& items) {
     std::printf("function %s\n", function);
     for (const auto& item : items)
-      std::printf("    printf '%%s\\t%%s\\n' %s %s\n", item.first.c_str(), FishQuoted(item.second).c_str());
+      std::printf("    printf '%%s\\t%%s\\n' %s %s\n", item.first.c_str(),
+                  FishQuoted(item.second).c_str());
     std::printf("end\n");
   };
   list("__lumerin_fractals", Fractals());
@@ -279,20 +297,24 @@ void Fish(const std::vector<CommandWords>& commands) {
     const std::string when = FishQuoted("__fish_seen_subcommand_from " + c.name);
     if (c.name == "completion")
       std::printf("complete -c lumerin -n %s -a 'bash zsh fish'\n", when.c_str());
-    if (c.name == "gallery")
-      std::printf("complete -c lumerin -n %s -F\n", when.c_str());
+    if (c.name == "gallery") std::printf("complete -c lumerin -n %s -F\n", when.c_str());
     for (const OptionWords& o : c.options) {
       std::string values;
-      if (o.name == "--fractal") values = " -x -a '(__lumerin_fractals)'";
-      else if (o.name == "--palette") values = " -x -a '(__lumerin_palettes)'";
-      else if (o.name == "--output") values = " -x -a '(__lumerin_outputs)'";
-      else if (o.value == "FILE") values = " -r -F";
+      if (o.name == "--fractal")
+        values = " -x -a '(__lumerin_fractals)'";
+      else if (o.name == "--palette")
+        values = " -x -a '(__lumerin_palettes)'";
+      else if (o.name == "--output")
+        values = " -x -a '(__lumerin_outputs)'";
+      else if (o.value == "FILE")
+        values = " -r -F";
       else if (o.value.find('|') != std::string::npos) {
         std::string choices = o.value;
         for (char& ch : choices)
           if (ch == '|') ch = ' ';
         values = " -x -a " + FishQuoted(choices);
-      } else if (!o.value.empty()) values = " -x";
+      } else if (!o.value.empty())
+        values = " -x";
       std::printf("complete -c lumerin -n %s -l %s%s\n", when.c_str(), o.name.substr(2).c_str(),
                   values.c_str());
     }
@@ -305,8 +327,11 @@ int RunCompletion(const Args& args) {
   if (args.size() != 2 || (args[1] != "bash" && args[1] != "zsh" && args[1] != "fish"))
     return UsageError("completion expects bash, zsh or fish");
   const std::vector<CommandWords> commands = Commands();
-  if (args[1] == "bash") Bash(commands);
-  else if (args[1] == "zsh") Zsh(commands);
-  else Fish(commands);
+  if (args[1] == "bash")
+    Bash(commands);
+  else if (args[1] == "zsh")
+    Zsh(commands);
+  else
+    Fish(commands);
   return 0;
 }

@@ -88,7 +88,9 @@ const char kWallpaperUsage[] =
     "file or an --output that names no output.\n";
 
 // The configuration file where the environment puts it.
-std::string ConfigPath() { return SaverConfigPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")); }
+std::string ConfigPath() {
+  return SaverConfigPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
 
 }  // namespace
 

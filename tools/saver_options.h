@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "x11/saver_x11.h"
 #include "tools/tool.h"
+#include "x11/saver_x11.h"
 
 struct SaverCommand {
   bool help = false;  // --help: print the usage and draw nothing

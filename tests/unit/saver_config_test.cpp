@@ -22,7 +22,9 @@ TEST(SaverConfig, BadLinesAreNamedByNumberWithTheReason) {
   };
   const Case cases[] = {
       {"fractal = 4\n# a comment\n\npalette = 1  # Autumn\n", ""},
-      {"\xef\xbb\xbf" "fractal = 4\n", ""},  // an editor's byte order mark
+      {"\xef\xbb\xbf"
+       "fractal = 4\n",
+       ""},  // an editor's byte order mark
       {"fractal = 4\r\nslideshow\r\n[output DP-1]\r\nbackground=203040\r\n", ""},
       {"battery = draw\n[ output  HDMI-A 1 ]\nbattery = pause\n", ""},
       {"fractal = 4\npalette = 1\nfractal = 16\n", "3: bad fractal '16' (expected 0 to 15)"},
@@ -78,9 +80,9 @@ TEST(SaverConfig, SectionsHoldTheirOutputsValuesOverTheFilesAndTheCommandLineOve
   };
   for (const Case& c : cases) {
     SaverCommand command;
-    ASSERT_EQ(ReadSaverCommand(c.args, config, c.output, nullptr, &command,
-                               SaverCommandKind::kWallpaper),
-              "")
+    ASSERT_EQ(
+        ReadSaverCommand(c.args, config, c.output, nullptr, &command, SaverCommandKind::kWallpaper),
+        "")
         << c.output;
     EXPECT_EQ(Settings.Background, c.background) << c.output;
     EXPECT_EQ(Settings.DefaultMode, c.slideshow) << c.output;
