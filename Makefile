@@ -110,7 +110,7 @@ dist: bootstrap win64 $(WIN32)/build.ninja
 # The Debian package of the native tool (cmake/deb.cmake), copied out of the native tree
 # into dist/: dist/lumerin_<version>-1_<arch>.deb.
 deb: bootstrap $(NATIVE)/build.ninja
-	cmake --build $(NATIVE) -j $(JOBS) --target lumerin lumerin_manual lumerin_deb_documents
+	cmake --build $(NATIVE) -j $(JOBS) --target lumerin lumerin_manual lumerin_deb_documents lumerin_completions
 	rm -rf $(NATIVE)/deb && cd $(NATIVE) && cpack -G DEB -B deb
 	mkdir -p dist && rm -f dist/lumerin_*.deb
 	cp $(NATIVE)/deb/lumerin_*.deb dist/

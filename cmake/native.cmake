@@ -17,6 +17,8 @@ find_package(X11 REQUIRED)
 find_library(PAM_LIBRARY pam REQUIRED)
 find_path(PAM_INCLUDE_DIR security/pam_appl.h REQUIRED)
 pkg_check_modules(XKBCOMMON REQUIRED IMPORTED_TARGET xkbcommon)
+# sd-bus, for UPower's word on the battery.
+pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
 
 # The Wayland client's protocols: the layer shell from the project's own description, the
 # others from Debian's wayland-protocols, each made into C by wayland-scanner.
@@ -53,7 +55,7 @@ file(GLOB LUMERIN_LINUX_LAYERS CONFIGURE_DEPENDS
 add_executable(lumerin ${LUMERIN_TOOL_SOURCES} ${LUMERIN_LINUX_LAYERS} ${LUMERIN_WAYLAND_SOURCES})
 target_include_directories(lumerin PRIVATE ${LUMERIN_WAYLAND_DIR})
 target_link_libraries(lumerin PRIVATE lumerin_core PkgConfig::CAIRO GIF::GIF X11::X11
-  PkgConfig::WAYLAND_CLIENT PkgConfig::XKBCOMMON ${PAM_LIBRARY})
+  PkgConfig::WAYLAND_CLIENT PkgConfig::XKBCOMMON PkgConfig::SYSTEMD ${PAM_LIBRARY})
 target_compile_options(lumerin PRIVATE ${LUMERIN_WARNINGS} ${LUMERIN_HARDENING})
 target_link_options(lumerin PRIVATE -Wl,-z,relro,-z,now)
 
@@ -89,6 +91,29 @@ install(CODE "
   file(CREATE_LINK \"\${target}\" \"\${link}\" SYMBOLIC)
 ")
 
+# The wallpaper's systemd user unit, whose ExecStart names the tool under the prefix
+# installed to (the package's /usr too), and the shells' completions, which the tool writes
+# from its own commands and option table.
+install(CODE "
+  set(LUMERIN_BIN \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  configure_file([[${PROJECT_SOURCE_DIR}/packaging/lumerin-wallpaper.service.in]]
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/lumerin-wallpaper.service\" @ONLY)
+  message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/lumerin-wallpaper.service\")
+")
+set(LUMERIN_COMPLETIONS ${CMAKE_BINARY_DIR}/completions)
+add_custom_command(
+  OUTPUT ${LUMERIN_COMPLETIONS}/lumerin ${LUMERIN_COMPLETIONS}/_lumerin ${LUMERIN_COMPLETIONS}/lumerin.fish
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${LUMERIN_COMPLETIONS}
+  COMMAND lumerin completion bash > ${LUMERIN_COMPLETIONS}/lumerin
+  COMMAND lumerin completion zsh > ${LUMERIN_COMPLETIONS}/_lumerin
+  COMMAND lumerin completion fish > ${LUMERIN_COMPLETIONS}/lumerin.fish
+  DEPENDS lumerin VERBATIM)
+add_custom_target(lumerin_completions ALL DEPENDS ${LUMERIN_COMPLETIONS}/lumerin
+  ${LUMERIN_COMPLETIONS}/_lumerin ${LUMERIN_COMPLETIONS}/lumerin.fish)
+install(FILES ${LUMERIN_COMPLETIONS}/lumerin DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+install(FILES ${LUMERIN_COMPLETIONS}/_lumerin DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+install(FILES ${LUMERIN_COMPLETIONS}/lumerin.fish DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
+
 include(cmake/deb.cmake)
 
 find_package(benchmark REQUIRED)
@@ -100,8 +125,8 @@ target_compile_options(lumerin_bench PRIVATE ${LUMERIN_WARNINGS} -O2)
 if(BUILD_TESTING)
   lumerin_core_library(lumerin_core_san ${LUMERIN_SANITIZERS} -O1)
   target_link_options(lumerin_core_san PUBLIC ${LUMERIN_SANITIZERS})
-  add_executable(unit_tests ${LUMERIN_UNIT_TESTS} ${LUMERIN_POSIX_UNIT_TESTS}
-    host/password_check_posix.cpp host/keyboard_posix.cpp)
+  add_executable(unit_tests ${LUMERIN_UNIT_TESTS} ${LUMERIN_UNIT_TOOL_SOURCES}
+    ${LUMERIN_POSIX_UNIT_TESTS} host/password_check_posix.cpp host/keyboard_posix.cpp)
   target_compile_definitions(unit_tests PRIVATE ${LUMERIN_UNIT_TEST_DEFINITIONS})
   target_link_libraries(unit_tests PRIVATE lumerin_core_san GTest::gtest_main GTest::gmock
     PkgConfig::XKBCOMMON ${PAM_LIBRARY})

@@ -134,7 +134,7 @@ function(lumerin_def_file source result)
 endfunction()
 
 if(BUILD_TESTING)
-  add_executable(unit_tests ${LUMERIN_UNIT_TESTS})
+  add_executable(unit_tests ${LUMERIN_UNIT_TESTS} ${LUMERIN_UNIT_TOOL_SOURCES})
   target_compile_definitions(unit_tests PRIVATE ${LUMERIN_UNIT_TEST_DEFINITIONS})
   target_link_libraries(unit_tests PRIVATE lumerin_core GTest::gtest_main GTest::gmock)
   target_compile_options(unit_tests PRIVATE ${LUMERIN_WARNINGS})

@@ -6,11 +6,16 @@
 // first word XSCREENSAVER_WINDOW=TEXT is that variable): an accepted line must leave
 // settings the rest of the program can use as they are, a refused one must say why in
 // one line, and one dash must read as two.
+// The same bytes are also the text of a configuration file: a good file must give every
+// output the settings the rest of the program can use, with the command line over it; a
+// bad one must name a line it has, in one line.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/command_line.h"
 #include "settings/settings.h"
@@ -194,6 +199,47 @@ void CheckSaverOptions(const uint8_t* data, size_t size) {
           paper.accepted);
 }
 
+void CheckConfigText(const uint8_t* data, size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  SaverConfig config;
+  const std::string refused = ReadSaverConfig(text, &config);
+  if (!refused.empty()) {
+    Require(refused.find('\n') == std::string::npos);
+    // "LINE: reason", LINE a line of the text.
+    const size_t colon = refused.find(": ");
+    Require(colon != std::string::npos && colon > 0 && colon <= 9);
+    long line = 0;
+    for (size_t i = 0; i < colon; ++i) {
+      Require(refused[i] >= '0' && refused[i] <= '9');
+      line = line * 10 + (refused[i] - '0');
+    }
+    const long lines = 1 + static_cast<long>(std::count(text.begin(), text.end(), '\n'));
+    Require(line >= 1 && line <= lines);
+    Require(config.words.empty() && config.sections.empty());
+    return;
+  }
+  // Every section's output, and none, reads well under both commands, with or without a
+  // command line over it, and the command line's values win.
+  std::vector<std::string> outputs = {""};
+  for (const SaverConfig::Section& section : config.sections) {
+    Require(!section.output.empty());
+    outputs.push_back(section.output);
+  }
+  for (const std::string& output : outputs) {
+    for (SaverCommandKind kind : {SaverCommandKind::kSaver, SaverCommandKind::kWallpaper}) {
+      SaverCommand command;
+      Require(ReadSaverCommand({"x"}, config, output, nullptr, &command, kind).empty());
+      const SettingsRecord read = Settings;
+      SanitizeSettings();
+      Require(std::memcmp(&read, &Settings, sizeof Settings) == 0);
+      Require(ReadSaverCommand({"x", "--pause", "7", "--background", "010203"}, config, output,
+                               nullptr, &command, kind)
+                  .empty());
+      Require(Settings.TimeOut == 7 && Settings.Background == 0x030201);
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -219,5 +265,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(ParseHandleNumber(p) == ExpectedHandle(p));
 
   CheckSaverOptions(data, size);
+  CheckConfigText(data, size);
   return 0;
 }

@@ -41,6 +41,11 @@ const Command kCommands[] = {
     {"wallpaper", RunWallpaper,
      "wallpaper [OPTIONS] [--output NAME]...\n"
      "                             a live wallpaper on Wayland (see 'lumerin wallpaper --help')"},
+    {"power", RunPower,
+     "power [--follow]           'battery' or 'mains', as UPower tells the wallpaper;\n"
+     "                             with --follow, again at every change"},
+    {"completion", RunCompletion,
+     "completion bash|zsh|fish   the shell's completion of lumerin's commands and options"},
     {"help", RunHelp, "help                       this text"},
 };
 
@@ -51,6 +56,12 @@ int RunHelp(const Args&) {
 }
 
 }  // namespace
+
+std::vector<CommandUsage> CommandList() {
+  std::vector<CommandUsage> list;
+  for (const Command& c : kCommands) list.push_back({c.name, c.usage});
+  return list;
+}
 
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "lumerin: %s\n", message.c_str());

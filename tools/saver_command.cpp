@@ -1,17 +1,24 @@
 // lumerin saver: the display mode for XScreenSaver and the other hosts that run its
 // display modes, or a window of its own, or in a Wayland session the figures over every
-// output; lumerin wallpaper: the figures on the outputs' background. The options are read
-// first (saver_options.cpp), with no X or Wayland call, so that bad input ends the program
-// before any window is touched; the drawing itself is x11/saver_x11.cpp's and
+// output; lumerin wallpaper: the figures on the outputs' background; lumerin power: the
+// battery as the wallpaper sees it. The configuration file and the options are read first
+// (saver_setup.cpp), with no X or Wayland call, so that bad input ends the program before
+// any window is touched; the drawing itself is x11/saver_x11.cpp's and
 // wayland/saver_wayland.cpp's.
+#include <errno.h>
+#include <poll.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "host/linux_modes_posix.h"
+#include "tools/saver_options.h"
+#include "tools/saver_setup.h"
+#include "tools/tool.h"
+#include "wayland/battery_wayland.h"
 #include "wayland/saver_wayland.h"
 #include "x11/saver_x11.h"
-#include "tools/saver_options.h"
-#include "tools/tool.h"
 
 namespace {
 
@@ -47,11 +54,15 @@ const char kUsage[] =
     "colours of its window and shows no frame rate:\n"
     "  --visual NAME, --install, --mono, --fps, --no-fps\n"
     "  --help               this text\n"
+    "The configuration file $XDG_CONFIG_HOME/lumerin/config (~/.config/lumerin/config)\n"
+    "holds the same drawing options, one 'key = value' a line ('fractal = 4', 'slideshow');\n"
+    "the command line wins over it. Changed while the saver runs (or on SIGHUP), it is\n"
+    "read again and the figure starts afresh; a bad file then changes nothing.\n"
     "A first argument that is an option also runs the saver: 'lumerin -root' is\n"
     "'lumerin saver -root', which is how the hosts start it.\n"
     "Exit status: 0 when stopped (a signal, a key, its window or display gone), 1 for no X\n"
     "display, an X error or a Wayland compositor without the layer shell, 2 for a refused\n"
-    "command line or a window id that names no window.\n";
+    "command line or configuration file or a window id that names no window.\n";
 
 const char kWallpaperUsage[] =
     "usage: lumerin wallpaper [OPTION]... [--output NAME]...\n"
@@ -64,34 +75,80 @@ const char kWallpaperUsage[] =
     "What it draws: the options of 'lumerin saver --help' (--slideshow, --fractal, --from,\n"
     "--to, --pause, --width, --angle, --palette, --background), by the same names and with\n"
     "the same defaults; --visual, --install, --mono, --fps and --no-fps are ignored.\n"
+    "  --battery draw|pause while UPower says the machine runs on battery, draw on, or\n"
+    "                       show each figure still, whole, and take no CPU (default pause)\n"
     "  --help               this text\n"
+    "The configuration file $XDG_CONFIG_HOME/lumerin/config (~/.config/lumerin/config)\n"
+    "holds the same options but --output, one 'key = value' a line ('fractal = 4',\n"
+    "'battery = draw', 'slideshow'), and sections '[output NAME]' whose values hold for that\n"
+    "output alone; the command line wins over both. Changed while it runs (or on SIGHUP),\n"
+    "it is read again; a bad file then changes nothing.\n"
     "Exit status: 0 when stopped (a signal, the compositor gone), 1 for no Wayland display\n"
-    "or a compositor without the layer shell, 2 for a refused command line or an --output\n"
-    "that names no output.\n";
+    "or a compositor without the layer shell, 2 for a refused command line or configuration\n"
+    "file or an --output that names no output.\n";
+
+// The configuration file where the environment puts it.
+std::string ConfigPath() {
+  return SaverConfigPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
 
 }  // namespace
 
 int RunSaver(const Args& args) {
-  SaverCommand command;
-  const std::string refused = ReadSaverCommand(args, std::getenv("XSCREENSAVER_WINDOW"), &command);
+  SaverSetup setup(args, SaverCommandKind::kSaver, ConfigPath());
+  const std::string refused = setup.Load(std::getenv("XSCREENSAVER_WINDOW"));
   if (!refused.empty()) return UsageError(refused);
+  const SaverCommand& command = setup.command();
   if (command.help) {
     std::fputs(kUsage, stdout);
     return 0;
   }
   // In a Wayland session without a window named, the figures go over every output.
   if (!command.windowNamed && WaylandSessionNamed()) return RunWayland(WaylandMode::kSaver, {});
-  return RunSaverX11(command.window);
+  // X11 has no outputs: the file's own values hold, and its sections are not read.
+  const SettingsReload reload = {setup.path(), [&setup] {
+                                   const std::string bad = setup.Reload();
+                                   if (!bad.empty()) {
+                                     std::fprintf(stderr, "lumerin: %s; drawing on as before\n",
+                                                  bad.c_str());
+                                     return false;
+                                   }
+                                   Settings = setup.For("").settings;
+                                   return true;
+                                 }};
+  return RunSaverX11(command.window, reload);
 }
 
 int RunWallpaper(const Args& args) {
-  SaverCommand command;
-  const std::string refused =
-      ReadSaverCommand(args, nullptr, &command, SaverCommandKind::kWallpaper);
+  SaverSetup setup(args, SaverCommandKind::kWallpaper, ConfigPath());
+  const std::string refused = setup.Load();
   if (!refused.empty()) return UsageError(refused);
-  if (command.help) {
+  if (setup.command().help) {
     std::fputs(kWallpaperUsage, stdout);
     return 0;
   }
-  return RunWayland(WaylandMode::kWallpaper, command.outputs);
+  return RunWayland(WaylandMode::kWallpaper, setup.command().outputs);
+}
+
+int RunPower(const Args& args) {
+  const bool follow = args.size() == 2 && args[1] == "--follow";
+  if (args.size() > 1 && !follow) return UsageError("power takes only --follow");
+  const int stop = InstallStopSignals();
+  BatteryWatch battery;
+  battery.Start();
+  // The first answer (or none, within the bus's own wait for a call), then every change.
+  const char* shown = nullptr;
+  for (;;) {
+    const char* now = battery.onBattery() ? "battery" : "mains";
+    if (battery.answered() && now != shown) {
+      std::printf("%s\n", now);
+      std::fflush(stdout);
+      shown = now;
+      if (!follow) return 0;
+    }
+    pollfd fds[2] = {{battery.fd(), battery.events(), 0}, {stop, POLLIN, 0}};
+    const int ready = poll(fds, 2, battery.answered() ? -1 : battery.timeoutMs());
+    if ((ready > 0 && fds[1].revents != 0) || (ready < 0 && errno != EINTR)) return 0;
+    battery.Dispatch();
+  }
 }

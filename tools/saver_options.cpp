@@ -27,47 +27,57 @@ enum class OptionId {
   kAngle,
   kPalette,
   kBackground,
+  kBattery,
   kHelp,
   kOutput,
   kIgnored,  // a standard display-mode option that means nothing here
 };
 
-enum class Value { kNone, kNumber, kGeneration, kColor, kWindowId, kName };
+enum class Value { kNone, kNumber, kGeneration, kColor, kWindowId, kName, kBatteryRule };
 
-// Which commands take an option: the windows are the saver's, the outputs the wallpaper's.
-enum Takers : uint8_t { kSaverOnly = 1, kWallpaperOnly = 2, kBoth = 3 };
+// Which commands take an option on their command line: the windows are the saver's, the
+// outputs and the battery rule the wallpaper's. kFile: a key of the configuration file.
+enum Takers : uint8_t { kSaverOnly = 1, kWallpaperOnly = 2, kBoth = 3, kFile = 4 };
 
 struct Option {
   const char* name;
   OptionId id;
   Value value;
-  long min, max;  // kNumber only
-  uint8_t takers = kBoth;
+  const char* meta;  // the usage's word for the value
+  long min, max;     // kNumber only
+  uint8_t takers;
 };
 
 const Option kOptions[] = {
-    {"--root", OptionId::kRoot, Value::kNone, 0, 0, kSaverOnly},
-    {"--window", OptionId::kWindow, Value::kNone, 0, 0, kSaverOnly},
-    {"--window-id", OptionId::kWindowId, Value::kWindowId, 0, 0, kSaverOnly},
-    {"--output", OptionId::kOutput, Value::kName, 0, 0, kWallpaperOnly},
-    {"--slideshow", OptionId::kSlideshow, Value::kNone, 0, 0},
-    {"--fractal", OptionId::kFractal, Value::kNumber, 0, kFractalCount - 1},
-    {"--from", OptionId::kFrom, Value::kGeneration, 0, 0},
-    {"--to", OptionId::kTo, Value::kGeneration, 0, 0},
-    {"--pause", OptionId::kPause, Value::kNumber, 0, kTimeOutMaxTenths},
-    {"--width", OptionId::kWidth, Value::kNumber, kLineWidthMinPixels, kLineWidthMaxPixels},
-    {"--angle", OptionId::kAngle, Value::kNumber, 0, kAngleMaxDegrees},
-    {"--palette", OptionId::kPalette, Value::kNumber, 0, kPaletteCount - 1},
-    {"--background", OptionId::kBackground, Value::kColor, 0, 0},
-    {"--help", OptionId::kHelp, Value::kNone, 0, 0},
+    {"--root", OptionId::kRoot, Value::kNone, "", 0, 0, kSaverOnly},
+    {"--window", OptionId::kWindow, Value::kNone, "", 0, 0, kSaverOnly},
+    {"--window-id", OptionId::kWindowId, Value::kWindowId, "ID", 0, 0, kSaverOnly},
+    {"--output", OptionId::kOutput, Value::kName, "NAME", 0, 0, kWallpaperOnly},
+    {"--slideshow", OptionId::kSlideshow, Value::kNone, "", 0, 0, kBoth | kFile},
+    {"--fractal", OptionId::kFractal, Value::kNumber, "N", 0, kFractalCount - 1, kBoth | kFile},
+    {"--from", OptionId::kFrom, Value::kGeneration, "G", 0, 0, kBoth | kFile},
+    {"--to", OptionId::kTo, Value::kGeneration, "G", 0, 0, kBoth | kFile},
+    {"--pause", OptionId::kPause, Value::kNumber, "TENTHS", 0, kTimeOutMaxTenths, kBoth | kFile},
+    {"--width", OptionId::kWidth, Value::kNumber, "PIXELS", kLineWidthMinPixels,
+     kLineWidthMaxPixels, kBoth | kFile},
+    {"--angle", OptionId::kAngle, Value::kNumber, "DEGREES", 0, kAngleMaxDegrees, kBoth | kFile},
+    {"--palette", OptionId::kPalette, Value::kNumber, "N", 0, kPaletteCount - 1, kBoth | kFile},
+    {"--background", OptionId::kBackground, Value::kColor, "RRGGBB", 0, 0, kBoth | kFile},
+    {"--battery", OptionId::kBattery, Value::kBatteryRule, "draw|pause", 0, 0,
+     kWallpaperOnly | kFile},
+    {"--help", OptionId::kHelp, Value::kNone, "", 0, 0, kBoth},
     // The drawing takes the visual and colormap of the window it draws into, and shows
     // no frame rate.
-    {"--visual", OptionId::kIgnored, Value::kName, 0, 0},
-    {"--install", OptionId::kIgnored, Value::kNone, 0, 0},
-    {"--mono", OptionId::kIgnored, Value::kNone, 0, 0},
-    {"--fps", OptionId::kIgnored, Value::kNone, 0, 0},
-    {"--no-fps", OptionId::kIgnored, Value::kNone, 0, 0},
+    {"--visual", OptionId::kIgnored, Value::kName, "NAME", 0, 0, kBoth},
+    {"--install", OptionId::kIgnored, Value::kNone, "", 0, 0, kBoth},
+    {"--mono", OptionId::kIgnored, Value::kNone, "", 0, 0, kBoth},
+    {"--fps", OptionId::kIgnored, Value::kNone, "", 0, 0, kBoth},
+    {"--no-fps", OptionId::kIgnored, Value::kNone, "", 0, 0, kBoth},
 };
+
+uint8_t TakerOf(SaverCommandKind kind) {
+  return kind == SaverCommandKind::kWallpaper ? kWallpaperOnly : kSaverOnly;
+}
 
 const char kWindowIdRange[] = "expected a window id, decimal or 0x hexadecimal, not 0";
 
@@ -114,11 +124,142 @@ bool ReadGeneration(const std::string& text, long* value) {
 const Option* FindOption(const std::string& word, SaverCommandKind kind) {
   if (word.size() < 2 || word[0] != '-') return nullptr;
   const std::string name = word[1] == '-' ? word : "-" + word;
-  const uint8_t taker = kind == SaverCommandKind::kWallpaper ? kWallpaperOnly : kSaverOnly;
   for (const Option& option : kOptions) {
-    if (name == option.name && (option.takers & taker) != 0) return &option;
+    if (name == option.name && (option.takers & TakerOf(kind)) != 0) return &option;
   }
   return nullptr;
+}
+
+// The option a key of the configuration file names, whichever command takes it; nullptr
+// when no option has that name, `*known` set when one has but the file does not take it.
+const Option* FindKey(const std::string& key, bool* known) {
+  *known = false;
+  for (const Option& option : kOptions) {
+    if (key == option.name + 2) {
+      if ((option.takers & kFile) != 0) return &option;
+      *known = true;
+    }
+  }
+  return nullptr;
+}
+
+// What a value read for an option means.
+struct OptionValue {
+  long number = 0;
+  uint32_t color = 0;
+  uint32_t windowId = 0;
+  bool drawOnBattery = false;
+};
+
+// Checks `value` of `option`, which `spelled` names as the user wrote it (a word of the
+// command line, or a key of the file). Returns an empty string when it is good, else the
+// reason it is refused.
+std::string CheckValue(const Option& option, const std::string& spelled, const std::string& value,
+                       OptionValue* read) {
+  switch (option.value) {
+    case Value::kNumber:
+      if (!ReadNumber(value, option.max, &read->number) || read->number < option.min)
+        return "bad " + spelled + " '" + value + "' (expected " + std::to_string(option.min) +
+               " to " + std::to_string(option.max) + ")";
+      break;
+    case Value::kGeneration:
+      if (!ReadGeneration(value, &read->number))
+        return "bad " + spelled + " '" + value + "' (expected a generation from 1)";
+      break;
+    case Value::kColor:
+      if (!ReadColor(value, &read->color))
+        return "bad " + spelled + " '" + value + "' (expected RRGGBB)";
+      break;
+    case Value::kWindowId:
+      if (!ReadWindowId(value, &read->windowId))
+        return "bad " + spelled + " '" + value + "' (" + kWindowIdRange + ")";
+      break;
+    case Value::kName:
+      if (option.id == OptionId::kOutput && value.empty())
+        return "bad " + spelled + " '' (expected an output's name)";
+      break;
+    case Value::kBatteryRule:
+      if (value != "draw" && value != "pause")
+        return "bad " + spelled + " '" + value + "' (expected draw or pause)";
+      read->drawOnBattery = value == "draw";
+      break;
+    case Value::kNone:
+      break;
+  }
+  return "";
+}
+
+// The words of the file's values that command `kind` takes: the file's own, then those
+// of its sections for `output`.
+Args ConfigWords(const SaverConfig& config, const std::string& output, SaverCommandKind kind) {
+  Args words;
+  auto take = [&](const Args& from) {
+    // The words are pairs of an option and its value, or an option alone, as the file's
+    // reading wrote them.
+    for (size_t i = 0; i < from.size(); ++i) {
+      bool known = false;
+      const Option* option = FindKey(from[i].substr(2), &known);
+      const bool valued = option != nullptr && option->value != Value::kNone && i + 1 < from.size();
+      if (FindOption(from[i], kind) != nullptr) {
+        words.push_back(from[i]);
+        if (valued) words.push_back(from[i + 1]);
+      }
+      if (valued) ++i;
+    }
+  };
+  take(config.words);
+  if (!output.empty()) {
+    for (const SaverConfig::Section& section : config.sections) {
+      if (section.output == output) take(section.words);
+    }
+  }
+  return words;
+}
+
+// Spaces and tabs off both ends.
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// One line of the file, without its comment, into `words` (or a new section). Returns the
+// reason it is refused, or an empty string.
+std::string ReadConfigLine(const std::string& line, SaverConfig* config, Args** words) {
+  const std::string text = Trimmed(line.substr(0, line.find('#')));
+  if (text.empty()) return "";
+  if (text[0] == '[') {
+    const std::string inside = text.back() == ']' ? Trimmed(text.substr(1, text.size() - 2)) : "";
+    const std::string kind = inside.substr(0, inside.find_first_of(" \t"));
+    const std::string name = Trimmed(inside.substr(kind.size()));
+    if (text.back() != ']' || Trimmed(kind) != "output" || name.empty())
+      return "bad section '" + text + "' (expected [output NAME])";
+    config->sections.push_back({name, {}});
+    *words = &config->sections.back().words;
+    return "";
+  }
+  const size_t equals = text.find('=');
+  const std::string key = Trimmed(text.substr(0, equals));
+  bool known = false;
+  const Option* option = FindKey(key, &known);
+  if (option == nullptr) {
+    if (known && key == "output") return "'output' is no key: a section [output NAME] is";
+    if (known) return "'" + key + "' is no key of the file: it goes on the command line";
+    return "unknown key '" + key + "'";
+  }
+  if (option->value == Value::kNone) {
+    if (equals != std::string::npos) return key + " takes no value: write it alone";
+    (*words)->push_back(option->name);
+    return "";
+  }
+  const std::string value = equals == std::string::npos ? "" : Trimmed(text.substr(equals + 1));
+  if (value.empty()) return key + " needs a value: " + key + " = " + option->meta;
+  OptionValue read;
+  const std::string refused = CheckValue(*option, key, value, &read);
+  if (!refused.empty()) return refused;
+  (*words)->push_back(option->name);
+  (*words)->push_back(value);
+  return "";
 }
 
 }  // namespace
@@ -127,7 +268,7 @@ std::string ReadSaverCommand(const Args& args, const char* namedWindow, SaverCom
                              SaverCommandKind kind) {
   SetDefaultSettings();
   bool root = false, windowGiven = false, backgroundGiven = false;
-  bool fromGiven = false, toGiven = false;
+  bool fromGiven = false, toGiven = false, drawOnBattery = false;
   long from = 1, to = 1, palette = -1;
   uint32_t windowId = 0, background = 0;
   *command = SaverCommand();
@@ -145,32 +286,10 @@ std::string ReadSaverCommand(const Args& args, const char* namedWindow, SaverCom
       if (i + 1 >= args.size()) return word + " needs a value";
       value = args[++i];
     }
-    long number = 0;
-    switch (option->value) {
-      case Value::kNumber:
-        if (!ReadNumber(value, option->max, &number) || number < option->min)
-          return "bad " + word + " '" + value + "' (expected " + std::to_string(option->min) +
-                 " to " + std::to_string(option->max) + ")";
-        break;
-      case Value::kGeneration:
-        if (!ReadGeneration(value, &number))
-          return "bad " + word + " '" + value + "' (expected a generation from 1)";
-        break;
-      case Value::kColor:
-        if (!ReadColor(value, &background))
-          return "bad " + word + " '" + value + "' (expected RRGGBB)";
-        break;
-      case Value::kWindowId:
-        if (!ReadWindowId(value, &windowId))
-          return "bad " + word + " '" + value + "' (" + kWindowIdRange + ")";
-        break;
-      case Value::kName:
-        if (option->id == OptionId::kOutput && value.empty())
-          return "bad " + word + " '' (expected an output's name)";
-        break;
-      case Value::kNone:
-        break;
-    }
+    OptionValue read;
+    const std::string refused = CheckValue(*option, word, value, &read);
+    if (!refused.empty()) return refused;
+    const long number = read.number;
 
     // A later option of a pair that exclude each other wins, as X resources do.
     switch (option->id) {
@@ -187,6 +306,7 @@ std::string ReadSaverCommand(const Args& args, const char* namedWindow, SaverCom
         break;
       case OptionId::kWindowId:
         windowGiven = true;
+        windowId = read.windowId;
         command->windowNamed = true;
         break;
       case OptionId::kOutput:
@@ -221,11 +341,16 @@ std::string ReadSaverCommand(const Args& args, const char* namedWindow, SaverCom
         break;
       case OptionId::kBackground:
         backgroundGiven = true;
+        background = read.color;
+        break;
+      case OptionId::kBattery:
+        drawOnBattery = read.drawOnBattery;
         break;
       case OptionId::kIgnored:
         break;
     }
   }
+  command->pauseOnBattery = kind == SaverCommandKind::kWallpaper && !drawOnBattery;
 
   // The generations of the fixed fractal, as the settings dialog keeps them (from 0, shown
   // as 1). The option file's spin buttons offer up to the most any entry has, for every
@@ -258,4 +383,45 @@ std::string ReadSaverCommand(const Args& args, const char* namedWindow, SaverCom
     }
   }
   return "";
+}
+
+std::string ReadSaverConfig(const std::string& text, SaverConfig* config) {
+  *config = SaverConfig();
+  Args* words = &config->words;
+  size_t number = 0;
+  // A byte order mark, which some editors write first, is no part of the first key.
+  const std::string mark = "\xef\xbb\xbf";
+  for (size_t start = text.compare(0, mark.size(), mark) == 0 ? mark.size() : 0;
+       start < text.size();) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    start = end + 1;
+    ++number;
+    const std::string refused = ReadConfigLine(line, config, &words);
+    if (!refused.empty()) {
+      *config = SaverConfig();
+      return std::to_string(number) + ": " + refused;
+    }
+  }
+  return "";
+}
+
+std::string ReadSaverCommand(const Args& args, const SaverConfig& config, const std::string& output,
+                             const char* namedWindow, SaverCommand* command,
+                             SaverCommandKind kind) {
+  Args words = ConfigWords(config, output, kind);
+  words.insert(words.begin(), args.empty() ? std::string() : args[0]);
+  if (args.size() > 1) words.insert(words.end(), args.begin() + 1, args.end());
+  return ReadSaverCommand(words, namedWindow, command, kind);
+}
+
+std::vector<SaverOptionInfo> SaverOptionList() {
+  std::vector<SaverOptionInfo> list;
+  for (const Option& option : kOptions) {
+    list.push_back({option.name, (option.takers & kSaverOnly) != 0,
+                    (option.takers & kWallpaperOnly) != 0, (option.takers & kFile) != 0,
+                    option.meta});
+  }
+  return list;
 }

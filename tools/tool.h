@@ -29,6 +29,13 @@ int BuildGeneration(int entry, int generation);
 // `action` says what the command does with it instead ("printing", "drawing").
 int BuildGenerationNoting(int entry, int generation, const char* action);
 
+// Every command of the tool, with its line of 'lumerin help'.
+struct CommandUsage {
+  const char* name;
+  const char* usage;
+};
+std::vector<CommandUsage> CommandList();
+
 int RunList(const Args& args);
 int RunGenerate(const Args& args);
 int RunRender(const Args& args);
@@ -36,3 +43,5 @@ int RunGallery(const Args& args);
 int RunDigest(const Args& args);
 int RunSaver(const Args& args);
 int RunWallpaper(const Args& args);
+int RunPower(const Args& args);
+int RunCompletion(const Args& args);

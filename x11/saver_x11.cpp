@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "host/config_watch_posix.h"
 #include "host/linux_modes_posix.h"
 #include "render/palette.h"
 #include "render/turtle.h"
@@ -83,10 +84,12 @@ uint32_t MonotonicTicks() { return static_cast<uint32_t>(NowMs()); }
 
 class X11Saver : public AnimationPlatform {
  public:
-  enum class Outcome { kTimeUp, kStop, kResized };
+  enum class Outcome { kTimeUp, kStop, kResized, kNewSettings };
 
-  X11Saver(Display* display, Window window, bool own, const XWindowAttributes& attributes)
-      : display_(display),
+  X11Saver(Display* display, Window window, bool own, const XWindowAttributes& attributes,
+           const SettingsReload& reload)
+      : reload_(reload),
+        display_(display),
         window_(window),
         own_(own),
         width_(attributes.width),
@@ -95,21 +98,28 @@ class X11Saver : public AnimationPlatform {
         pens_(display, window, attributes.visual, attributes.colormap, attributes.depth) {
     deleteAtom_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
     pens_.SetDpi(DesktopDpi(display));
+    if (!reload_.path.empty()) watch_.Start(reload_.path);
   }
 
   // Waits to be shown, clears the window and runs the loop the settings ask for, until
-  // something ends it.
+  // something ends it; new settings start it afresh.
   void Run() {
     const uint64_t showDeadline = NowMs() + kFirstShowWaitMs;
     while (!shown_) {
       const Outcome outcome = WaitUntil(showDeadline);
       if (outcome == Outcome::kStop) return;
       if (outcome == Outcome::kTimeUp) break;
-      resized_ = false;  // the size is taken once the window shows
+      // The size is taken once the window shows, the settings as they are then.
+      resized_ = newSettings_ = false;
     }
     resized_ = false;
-    pens_.Create();
-    RunAnimation(*this, width_, height_);
+    for (;;) {
+      pens_.Create();
+      RunAnimation(*this, width_, height_);
+      if (stop_ || !newSettings_) return;
+      newSettings_ = false;
+      pens_.Free();
+    }
   }
 
   void RebuildPens(int32_t palette) override {
@@ -140,6 +150,7 @@ class X11Saver : public AnimationPlatform {
         case Outcome::kTimeUp:
           return true;
         case Outcome::kStop:
+        case Outcome::kNewSettings:
           return false;
         case Outcome::kResized:
           TakeNewSize();
@@ -183,18 +194,23 @@ class X11Saver : public AnimationPlatform {
   }
 
   // Handles what has arrived and waits for more until the deadline. Stops as soon as a
-  // stop is asked for or the window goes, and on a resize.
+  // stop is asked for or the window goes, on a resize and on new settings.
   Outcome WaitUntil(uint64_t deadline) {
     for (;;) {
       HandleEvents();
       if (windowLost || otherXError != 0) stop_ = true;
       if (stop_) return Outcome::kStop;
       if (resized_) return Outcome::kResized;
+      if (newSettings_) return Outcome::kNewSettings;
       const uint64_t now = NowMs();
       if (now >= deadline) return Outcome::kTimeUp;
-      pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {stopSignals, POLLIN, 0}};
-      const int ready = poll(fds, 2, static_cast<int>(deadline - now));
+      pollfd fds[3] = {{ConnectionNumber(display_), POLLIN, 0},
+                       {stopSignals, POLLIN, 0},
+                       {watch_.fd(), POLLIN, 0}};
+      const int ready = poll(fds, 3, static_cast<int>(deadline - now));
       if (ready > 0 && fds[1].revents != 0) stop_ = true;
+      if (ready > 0 && fds[2].revents != 0 && watch_.TakeChange() && reload_.read())
+        newSettings_ = true;
     }
   }
 
@@ -246,6 +262,9 @@ class X11Saver : public AnimationPlatform {
     }
   }
 
+  const SettingsReload& reload_;
+  ConfigWatch watch_;
+  bool newSettings_ = false;  // the file gave new settings: the figure starts afresh
   Display* display_;
   Window window_;
   bool own_;
@@ -303,7 +322,7 @@ Window VirtualRoot(Display* display) {
 
 }  // namespace
 
-int RunSaverX11(const SaverWindowChoice& choice) {
+int RunSaverX11(const SaverWindowChoice& choice, const SettingsReload& reload) {
   stopSignals = InstallStopSignals();
   if (stopSignals < 0) {
     std::perror("lumerin: cannot set up the signal pipe");
@@ -337,7 +356,7 @@ int RunSaverX11(const SaverWindowChoice& choice) {
   randomTickSource = MonotonicTicks;
   int status = kModeEnded;
   {
-    X11Saver saver(display, window, own, attributes);
+    X11Saver saver(display, window, own, attributes, reload);
     saver.Run();
     if (saver.failed()) {
       std::fprintf(stderr, "lumerin: X error %d\n", otherXError);

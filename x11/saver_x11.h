@@ -1,11 +1,14 @@
 // The Linux display mode: the saver's two loops drawn with Xlib into one window, on one
-// thread. Every pause waits on the X connection and on a signal pipe, so that exposure,
-// resizing, the window's destruction and SIGTERM or SIGINT are handled within one pause.
+// thread. Every pause waits on the X connection, on a signal pipe and on the watch of the
+// configuration file, so that exposure, resizing, the window's destruction, SIGTERM or
+// SIGINT and a changed file are handled within one pause.
 // Reads Settings as the caller left them (and, like the Windows drawing thread, lets the
 // slideshow change them); owns the X connection for the length of the call.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 enum class SaverWindowKind {
   kOwn,      // a top-level window of its own, 800 x 600, titled "Lumerin"
@@ -18,6 +21,15 @@ struct SaverWindowChoice {
   uint32_t windowId;  // kForeign only
 };
 
+// The configuration file the saver follows while it runs: `path` (empty for none) is
+// watched, and on a change (or SIGHUP) `read` puts the new settings into Settings and
+// returns true, or leaves Settings as they were, says why on stderr and returns false.
+struct SettingsReload {
+  std::string path;
+  std::function<bool()> read;
+};
+
 // Runs until the mode ends; returns one of the exit codes of host/linux_modes_posix.h.
-// Prints one line on stderr for every code but kModeEnded.
-int RunSaverX11(const SaverWindowChoice& choice);
+// Prints one line on stderr for every code but kModeEnded. New settings from `reload`
+// start the figure afresh.
+int RunSaverX11(const SaverWindowChoice& choice, const SettingsReload& reload = {});

@@ -25,6 +25,8 @@ AUTUMN = [(25 + 25 * i, 200, 100) for i in range(10)]
 ISLAND = 6  # generation 0 (shown as 1) is four lines along the margin
 HILBERT = 5  # a curve that never comes back to a point it has drawn
 NO_DISPLAY = "lumerin: cannot open the X display\n"
+# A folder without lumerin/config in it.
+NO_CONFIG = "/nonexistent/lumerin-test-config"
 # The hosts run display modes as this user when the test runs as root.
 HOST_USER = "lumerin-test"
 
@@ -34,9 +36,11 @@ def tool():
 
 
 def run(*args, display=None, extra_env=None):
-    # No Wayland session either: without a window named, the saver would draw there.
+    # No Wayland session either: without a window named, the saver would draw there. No
+    # configuration file of the user's either.
     env = {k: v for k, v in os.environ.items()
            if k not in ("DISPLAY", "XSCREENSAVER_WINDOW", "WAYLAND_DISPLAY", "WAYLAND_SOCKET")}
+    env["XDG_CONFIG_HOME"] = NO_CONFIG
     if display:
         env["DISPLAY"] = display
     env.update(extra_env or {})
@@ -175,6 +179,69 @@ def test_a_window_id_that_names_no_window_is_refused(xlib, display):
     xlib.sync()
     result = run("saver", "--window-id", hex(unused.id), display=display)
     assert (result.returncode, result.stderr) == (2, f"lumerin: {hex(unused.id)} is not a window\n")
+
+
+# The configuration file --------------------------------------------------------------------
+@pytest.mark.parametrize("text, args, status, message", [
+    ("fractal = 4\n# a comment\nbackground = 203040\n[output DP-1]\nbattery = draw\n", [], 1,
+     NO_DISPLAY),
+    (None, [], 1, NO_DISPLAY),  # no file is an empty one
+    ("fractal = 4\n\npalette = 9\n", [], 2, "lumerin: {path}:3: bad palette '9' (expected 0 to 4)\n"),
+    ("fractal = 4\n\ncolour = 1\n", [], 2, "lumerin: {path}:3: unknown key 'colour'\n"),
+    ("folder", [], 2, "lumerin: {path}: cannot read it: Is a directory\n"),
+    # The command line is read first, as it is spelt; --help whatever the file holds.
+    ("palette = 9\n", ["--pause", "99"], 2, "lumerin: bad --pause '99' (expected 0 to 50)\n"),
+    ("palette = 9\n", ["--help"], 0, ""),
+])
+@pytest.mark.parametrize("home", [False, True])
+def test_the_configuration_file_is_read_at_the_start(tmp_path, text, args, status, message, home):
+    # $XDG_CONFIG_HOME, else $HOME/.config.
+    folder = tmp_path / ".config" if home else tmp_path
+    path = folder / "lumerin" / "config"
+    path.parent.mkdir(parents=True)
+    if text == "folder":
+        path.mkdir()
+    elif text is not None:
+        path.write_text(text)
+    env = {"HOME": str(tmp_path)} if home else {"XDG_CONFIG_HOME": str(tmp_path)}
+    result = run("saver", *args, extra_env={**env, "XDG_CONFIG_HOME": ""} if home else env)
+    assert (result.returncode, result.stderr) == (status, message.format(path=path))
+
+
+def test_a_changed_file_starts_the_figure_afresh_and_a_bad_one_changes_nothing(
+        xlib, display, tmp_path):
+    from Xlib import X
+    window = xlib.screen().root.create_window(0, 0, 400, 300, 0, xlib.screen().root_depth,
+                                              background_pixel=0, event_mask=X.ExposureMask)
+    window.map()
+    xlib.sync()
+    path = tmp_path / "lumerin" / "config"
+    path.parent.mkdir()
+    path.write_text("background = 203040\npause = 50\n")
+    # The island's rectangle runs along the margin: the middle shows the background.
+    saver = subprocess.Popen([tool(), "saver", "--window-id", str(window.id), "--fractal",
+                              str(ISLAND), "--from", "1", "--to", "1", "--width", "1"],
+                             env={**os.environ, "DISPLAY": display, "XDG_CONFIG_HOME": str(tmp_path)},
+                             stderr=subprocess.PIPE, text=True)
+    try:
+        assert wait_for(lambda: colour_at(window, 200, 150) == (0x20, 0x30, 0x40), 5)
+        # As editors save: a new file renamed over the old one, in the 5-second pause.
+        (tmp_path / "lumerin" / "config.new").write_text("background = 405060\npause = 50\n")
+        (tmp_path / "lumerin" / "config.new").rename(path)
+        assert wait_for(lambda: colour_at(window, 200, 150) == (0x40, 0x50, 0x60), 2)
+        assert wait_for(lambda: shows(window, segments(ISLAND, 0, 400, 300)), 2)
+        path.write_text("background = 405060\n\npalette = 9\n")
+        time.sleep(1)
+        assert colour_at(window, 200, 150) == (0x40, 0x50, 0x60)
+        # In place, with no change the watch would see: SIGHUP has it read.
+        saver.send_signal(signal.SIGHUP)
+        time.sleep(0.5)
+        saver.send_signal(signal.SIGTERM)
+        assert saver.wait(5) == 0
+        assert saver.stderr.read() == 2 * (
+            f"lumerin: {path}:3: bad palette '9' (expected 0 to 4); drawing on as before\n")
+    finally:
+        clean_up(xlib, [saver], [window])
 
 
 # The option file --------------------------------------------------------------------------

@@ -267,3 +267,32 @@ def test_a_compositor_without_the_layer_shell_is_named_and_the_web_page_offered(
                      "--idle-time=0"], "wayland-1", {}, "") as weston:
         result = weston.run(tool(), command)
     assert (result.returncode, result.stderr) == (1, NO_LAYER_SHELL)
+
+
+# The battery, as UPower on a system bus of the test's own tells it --------------------------
+def test_power_follows_upower_and_counts_no_bus_or_no_upower_as_mains():
+    from upower_standin import system_bus
+
+    def power(*args, env):
+        return subprocess.run([tool(), "power", *args], env={**os.environ, **env},
+                              capture_output=True, text=True, timeout=30)
+
+    no_bus = {"DBUS_SYSTEM_BUS_ADDRESS": "unix:path=/nonexistent/system_bus_socket"}
+    assert (power(env=no_bus).stdout, power(env=no_bus).stderr) == ("mains\n", "")
+    with system_bus() as bus:
+        assert (power(env=bus.env).stdout, power(env=bus.env).returncode) == ("mains\n", 0)
+        bus.start_upower(on_battery=True)
+        assert power(env=bus.env).stdout == "battery\n"
+        follower = subprocess.Popen([tool(), "power", "--follow"], env={**os.environ, **bus.env},
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        with running(follower):
+            assert follower.stdout.readline() == "battery\n"
+            for on_battery, line in ((False, "mains\n"), (True, "battery\n")):
+                bus.set_on_battery(on_battery)
+                assert follower.stdout.readline() == line
+            # UPower gone: mains power; back again: asked at once.
+            bus.stop_upower()
+            assert follower.stdout.readline() == "mains\n"
+            bus.start_upower(on_battery=True)
+            assert follower.stdout.readline() == "battery\n"
+            assert end_quietly(follower) < 1
