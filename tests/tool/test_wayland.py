@@ -270,7 +270,8 @@ def test_a_scale_change_is_fitted_once_at_the_new_size(nested_sway):
                  for line in log(paper).splitlines() if "] wl_output" in line and ".mode(" in line]
         largest = (max(w for w, _ in modes), max(h for _, h in modes))
         assert all(w <= largest[0] and h <= largest[1] for w, h in sizes), (sizes, modes)
-        assert figure_drawn(nested_sway, "WL-1")
+        # (An odd number of pixel rows leaves the last one to sway at scale 2.)
+        assert colours(nested_sway.shot("WL-1")) & AUTUMN
         end_quietly(paper, logged=True)
 
 
