@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -98,11 +99,11 @@ struct FigureSurface {
   wl_surface* surface = nullptr;
   wp_viewport* viewport = nullptr;
   wp_fractional_scale_v1* fractional = nullptr;
-  int32_t scale120 = 0;    // the preferred fractional scale, 0 until one is sent
+  int32_t scale120 = 0;     // the preferred fractional scale, 0 until one is sent
   int32_t outputScale = 1;  // the integer scale of the output it is shown on
   int32_t logicalWidth = 0, logicalHeight = 0;
-  bool configured = false;         // its role gave it a size
-  bool fitDue = false;             // a size or scale came that is not fitted yet
+  bool configured = false;           // its role gave it a size
+  bool fitDue = false;               // a size or scale came that is not fitted yet
   wl_callback* scaleSync = nullptr;  // a round trip after a scale change, for its configure
   bool fitted = false;
   OutputBuffer geometry = {0, 0, 1, false, 0};
@@ -156,7 +157,7 @@ struct Client {
   std::vector<std::unique_ptr<Output>> outputs;
   bool started = false;  // the outputs named were checked; surfaces may be made
   bool stop = false;
-  bool failed = false;  // no memory for a buffer, or no file for it
+  bool failed = false;   // no memory for a buffer, or no file for it
   int pollError = 0;     // why the wait for events failed
   bool trimDue = false;  // a pause began: the resident set is trimmed before the wait
 
@@ -266,8 +267,8 @@ void Present(FigureSurface& s, bool wantFrame) {
     const PixelSurface::Rect changed = b->canvas.TakeChanged();
     wl_surface_attach(s.surface, b->buffer, 0, 0);
     if (wl_surface_get_version(s.surface) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION) {
-      wl_surface_damage_buffer(s.surface, changed.left, changed.top,
-                               changed.right - changed.left, changed.bottom - changed.top);
+      wl_surface_damage_buffer(s.surface, changed.left, changed.top, changed.right - changed.left,
+                               changed.bottom - changed.top);
     } else {
       // An older compositor takes damage in surface units only: all of it, then.
       wl_surface_damage(s.surface, 0, 0, INT32_MAX, INT32_MAX);
@@ -540,8 +541,7 @@ void DropSurface(Output& o) {
 void OnOutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*,
                       const char*, int32_t) {}
 
-void OnOutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height,
-                  int32_t) {
+void OnOutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
   if ((flags & WL_OUTPUT_MODE_CURRENT) == 0) return;
   Output& o = *static_cast<Output*>(data);
   o.modeWidth = width;
