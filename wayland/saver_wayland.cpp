@@ -286,8 +286,9 @@ void Present(FigureSurface& s, bool wantFrame) {
   }
   if (commit) wl_surface_commit(s.surface);
   if (!Growing(s)) {
-    // The pause shows one still picture: the other buffer goes until the next figure. A
-    // buffer the compositor still holds may be destroyed; it keeps its own copy.
+    // The pause shows one still picture: the other buffer goes until the next figure. One
+    // the compositor has not released yet may go too: it was replaced on the screen, and
+    // the compositor keeps its own mapping of the memory for as long as it needs it.
     for (int i = 0; i < kBuffersPerSurface; ++i) {
       if (i != s.front && s.buffers[i].buffer != nullptr) FreeBuffer(s.buffers[i]);
     }
