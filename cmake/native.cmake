@@ -144,7 +144,7 @@ if(BUILD_TESTING)
     set_tests_properties(tool.test_package PROPERTIES TIMEOUT 300)
   endif()
   # About 12 s here: sway, a nested sway per test that changes outputs, weston.
-  set_tests_properties(tool.test_wayland PROPERTIES TIMEOUT 90)
+  set_tests_properties(tool.test_wayland PROPERTIES TIMEOUT 150)
   # Where the package's test installs it into /usr (CI), the hosts must not meet that copy.
   if(TEST tool.test_package AND TEST tool.test_saver)
     set_tests_properties(tool.test_package tool.test_saver PROPERTIES RESOURCE_LOCK system_usr)

@@ -2,9 +2,13 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -34,4 +38,36 @@ int InstallStopSignals() {
   // path) instead of ending the process.
   signal(SIGPIPE, SIG_IGN);
   return signalPipe[0];
+}
+
+void TrimFileMappings() {
+  FILE* maps = std::fopen("/proc/self/smaps", "re");
+  if (maps == nullptr) return;
+  // A mapping's first line gives its range and whether it is a file; its "Anonymous" line
+  // how much of it was copied on a write (relocations, data). Only a mapping with no such
+  // page is taken: dropping a copied page would lose what was written into it.
+  char line[512];
+  uintptr_t start = 0, end = 0;
+  bool file = false;
+  while (std::fgets(line, sizeof line, maps) != nullptr) {
+    uintptr_t from = 0, to = 0;
+    char perms[8] = {};
+    unsigned long long offset = 0;
+    unsigned inode = 0;
+    int pathAt = 0;
+    if (std::sscanf(line, "%" SCNxPTR "-%" SCNxPTR " %7s %llx %*s %u %n", &from, &to, perms,
+                    &offset, &inode, &pathAt) == 5) {
+      start = from;
+      end = to;
+      // A file of its own (not shared memory, which a write may have changed for others).
+      file = inode != 0 && perms[3] == 'p' && line[pathAt] == '/';
+      continue;
+    }
+    unsigned long kilobytes = 0;
+    if (file && std::sscanf(line, "Anonymous: %lu kB", &kilobytes) == 1) {
+      if (kilobytes == 0) madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED);
+      file = false;
+    }
+  }
+  std::fclose(maps);
 }

@@ -12,3 +12,10 @@ constexpr int kModeNoSuchTarget = 2;  // a window id or an output name that name
 // an event loop to poll (-1 when that cannot be set up); SIGPIPE is ignored. The pipe lasts
 // as long as the process.
 int InstallStopSignals();
+
+// Takes the process's private file mappings that hold nothing of their own (code and
+// read-only data of the program and its libraries, as on disk) out of its resident set:
+// the pages that start-up or a drawing touched stay in the page cache, shared, and come
+// back on the next use. For a mode that runs for days, whose resident set then shows what
+// it really uses. Only for a single-threaded process.
+void TrimFileMappings();

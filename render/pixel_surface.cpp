@@ -11,10 +11,6 @@ namespace {
 
 constexpr uint32_t kOpaque = 0xFF000000;
 
-// A COLORREF holds red in its low byte, then green and blue: in little-endian memory that
-// is the canvas's byte order already, which only lacks the alpha.
-uint32_t PixelOf(uint32_t colorref) { return (colorref & 0x00FFFFFF) | kOpaque; }
-
 int ClampSide(int side) { return side < 0 ? 0 : side > kMaxClientSide ? kMaxClientSide : side; }
 
 // Cuts the line from (x0, y0) to (x1, y1) to the rectangle lo .. hi on both axes
@@ -56,16 +52,38 @@ int32_t DpiOfScale(double scale) {
   return static_cast<int32_t>(std::lround(std::min(scale, 1024.0) * kBaseDpi));
 }
 
+uint32_t PixelSurface::PixelOf(uint32_t colorref) const {
+  // A COLORREF holds red in its low byte, then green and blue: in little-endian memory
+  // that is the canvas's byte order already, which only lacks the alpha. XRGB8888 holds
+  // blue in the low byte: red and blue change places.
+  if (order_ == PixelOrder::kXrgb) {
+    return (colorref & 0xFFu) << 16 | (colorref & 0xFF00u) | (colorref >> 16 & 0xFFu) | kOpaque;
+  }
+  return (colorref & 0x00FFFFFF) | kOpaque;
+}
+
 void PixelSurface::Resize(int width, int height) {
   width_ = ClampSide(width);
   height_ = ClampSide(height);
+  order_ = PixelOrder::kRgba;
   pixels_.assign(static_cast<size_t>(width_) * static_cast<size_t>(height_),
                  PixelOf(Settings.Background));
+  data_ = pixels_.data();
   changed_ = {0, 0, width_, height_};
 }
 
+void PixelSurface::DrawInto(uint32_t* memory, int width, int height, PixelOrder order) {
+  std::vector<uint32_t>().swap(pixels_);
+  data_ = memory;
+  width_ = memory != nullptr ? ClampSide(width) : 0;
+  height_ = memory != nullptr ? ClampSide(height) : 0;
+  order_ = order;
+  changed_ = {0, 0, 0, 0};
+}
+
 void PixelSurface::Clear() {
-  std::fill(pixels_.begin(), pixels_.end(), PixelOf(Settings.Background));
+  std::fill(data_, data_ + static_cast<size_t>(width_) * static_cast<size_t>(height_),
+            PixelOf(Settings.Background));
   changed_ = {0, 0, width_, height_};
 }
 
@@ -100,7 +118,7 @@ void PixelSurface::Touch(int left, int top, int right, int bottom) {
 
 void PixelSurface::Plot(int x, int y, uint32_t pixel) {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
-  pixels_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)] = pixel;
+  data_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)] = pixel;
 }
 
 void PixelSurface::Stamp(int x, int y, uint32_t pixel) {

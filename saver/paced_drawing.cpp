@@ -35,20 +35,27 @@ void PacedDrawing::Record() {
   Render(0, nullptr);
   Recorder recorder(ops_);
   Render(1, &recorder);
+  // Memory that a larger figure before it left behind goes back.
+  ops_.shrink_to_fit();
   for (const Operation& op : ops_) figureSegments_ += op.kind == Operation::kLine;
-  nextOp_ = 0;
-  shownSegments_ = 0;
+  ++recording_;
 }
 
 void PacedDrawing::UsePens() const {
   Settings.LineWidth = lineWidth_;
+  Settings.Background = background_;
   std::copy(std::begin(colors_), std::end(colors_), colors);
 }
 
-void PacedDrawing::ShowUpTo(int64_t segments, PixelSurface& surface) {
+void PacedDrawing::DrawUpTo(PixelSurface& surface, Held& held, int64_t segments) const {
   UsePens();
-  while (shownSegments_ < segments && nextOp_ < ops_.size()) {
-    const Operation& op = ops_[nextOp_++];
+  if (held.recording != recording_) {
+    surface.Clear();
+    held = {recording_, 0, 0};
+  }
+  segments = std::min(segments, figureSegments_);
+  while (held.segments < segments && held.nextOp < ops_.size()) {
+    const Operation& op = ops_[held.nextOp++];
     switch (op.kind) {
       case Operation::kMove:
         surface.MoveTo(op.a, op.b);
@@ -58,18 +65,18 @@ void PacedDrawing::ShowUpTo(int64_t segments, PixelSurface& surface) {
         break;
       case Operation::kLine:
         surface.LineTo(op.a, op.b);
-        ++shownSegments_;
-        ++segmentsEver_;
+        ++held.segments;
         break;
     }
   }
 }
 
-void PacedDrawing::Start(double now, PixelSurface& surface) {
+void PacedDrawing::Start(double now) {
   lineWidth_ = Settings.LineWidth;
+  background_ = Settings.Background;
   std::copy(std::begin(colors), std::end(colors), colors_);
   Record();
-  surface.Clear();
+  shownSegments_ = 0;
   phase_ = Phase::kDrawing;
   drawingStart_ = now;
   lastFrame_ = now;
@@ -79,9 +86,16 @@ void PacedDrawing::Start(double now, PixelSurface& surface) {
   ++drawings_;
 }
 
+void PacedDrawing::Start(double now, PixelSurface& surface) {
+  Start(now);
+  DrawUpTo(surface, own_, 0);
+}
+
 void PacedDrawing::StartIdle(double now) {
   ops_.clear();
-  nextOp_ = 0;
+  ops_.shrink_to_fit();
+  ++recording_;
+  background_ = Settings.Background;
   figureSegments_ = shownSegments_ = 0;
   phase_ = Phase::kNothingToDraw;
   pauseEnd_ = now + kIdleWaitMs;
@@ -93,7 +107,7 @@ void PacedDrawing::Shift(double milliseconds) {
   pauseEnd_ += milliseconds;
 }
 
-double PacedDrawing::Frame(double now, PixelSurface& surface) {
+double PacedDrawing::Advance(double now) {
   // A frame that was already on its way when the frames stopped draws nothing.
   if (suspended()) return kNextFrame;
   if (phase_ == Phase::kDrawing) {
@@ -105,7 +119,10 @@ double PacedDrawing::Frame(double now, PixelSurface& surface) {
     const int64_t due =
         whole_ ? figureSegments_
                : std::min(figureSegments_, static_cast<int64_t>(elapsed / kSegmentPauseMs) + 1);
-    ShowUpTo(due, surface);
+    if (due > shownSegments_) {
+      segmentsEver_ += due - shownSegments_;
+      shownSegments_ = due;
+    }
     if (shownSegments_ < figureSegments_) return kNextFrame;
     phase_ = Phase::kPausing;
     // A figure shown whole stays from the frame that showed it.
@@ -119,12 +136,20 @@ void PacedDrawing::SetFrameInterval(double milliseconds) {
   frameIntervalMs_ = std::max(0.0, milliseconds);
 }
 
-void PacedDrawing::Refit(PixelSurface& surface) {
+double PacedDrawing::Frame(double now, PixelSurface& surface) {
+  const double next = Advance(now);
+  if (!suspended()) DrawUpTo(surface, own_, shownSegments_);
+  return next;
+}
+
+void PacedDrawing::Refit() {
   if (phase_ == Phase::kNothingToDraw) return;
-  const int64_t shown = shownSegments_, ever = segmentsEver_;
   Record();
-  ShowUpTo(shown, surface);
-  segmentsEver_ = ever;
+}
+
+void PacedDrawing::Refit(PixelSurface& surface) {
+  Refit();
+  DrawUpTo(surface, own_, shownSegments_);
 }
 
 void PacedDrawing::Suspend(double now) {

@@ -13,7 +13,17 @@ int32_t Scaled(int32_t side, int64_t numerator, int64_t denominator) {
   return static_cast<int32_t>(std::min<int64_t>(scaled, kMaxBufferSide));
 }
 
+int32_t ConfiguredSide(uint32_t side, int32_t outputSide) {
+  const int64_t chosen = side != 0 ? static_cast<int64_t>(side) : outputSide;
+  return static_cast<int32_t>(std::clamp<int64_t>(chosen, 1, kMaxBufferSide));
+}
+
 }  // namespace
+
+LogicalSize ConfiguredSize(uint32_t width, uint32_t height, int32_t outputWidth,
+                           int32_t outputHeight) {
+  return {ConfiguredSide(width, outputWidth), ConfiguredSide(height, outputHeight)};
+}
 
 OutputBuffer BufferForOutput(int32_t logicalWidth, int32_t logicalHeight, int32_t integerScale,
                              int32_t scale120) {

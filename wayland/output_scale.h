@@ -9,8 +9,19 @@
 // The numerator of a fractional scale whose denominator is 120 (a scale of 1.25 is 150).
 constexpr int32_t kFractionalScaleDenominator = 120;
 
-// The longest buffer side drawn: two buffers of 16384 x 16384 pixels take 2 GB.
+// The longest buffer side drawn: a buffer of 16384 x 16384 pixels takes 1 GiB, and a
+// surface holds two while its figure grows.
 constexpr int32_t kMaxBufferSide = 16384;
+
+struct LogicalSize {
+  int32_t width, height;
+};
+
+// The logical size of a surface whose role configured it `width` x `height`: a side of 0
+// (the client may choose) is the output's logical side, and every side is brought into
+// 1 .. kMaxBufferSide, so that no buffer or viewport is ever empty.
+LogicalSize ConfiguredSize(uint32_t width, uint32_t height, int32_t outputWidth,
+                           int32_t outputHeight);
 
 struct OutputBuffer {
   int32_t width, height;  // pixels, 0 .. kMaxBufferSide

@@ -11,9 +11,12 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -41,10 +44,21 @@ constexpr uint32_t kXdgOutputVersion = 3;
 constexpr uint32_t kLayerShellVersion = 4;
 constexpr uint32_t kSeatVersion = 5;
 
-constexpr uint32_t kBuffersPerOutput = 2;
+// One buffer the compositor shows, and while a figure grows a second one drawn meanwhile.
+constexpr int kBuffersPerSurface = 2;
 
 // The reading end of the pipe that SIGTERM and SIGINT write into.
 int stopSignals = -1;
+
+// What libwayland logged last: the text of a protocol error comes only that way.
+std::string libraryMessage;
+
+void OnLibraryLog(const char* format, va_list args) {
+  char line[512];
+  std::vsnprintf(line, sizeof line, format, args);
+  libraryMessage = line;
+  while (!libraryMessage.empty() && libraryMessage.back() == '\n') libraryMessage.pop_back();
+}
 
 double NowMs() {
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
@@ -62,28 +76,45 @@ uint32_t DistinctTicks() {
   return tick;
 }
 
-bool Empty(const PixelSurface::Rect& r) { return r.left >= r.right || r.top >= r.bottom; }
-
-PixelSurface::Rect Union(const PixelSurface::Rect& a, const PixelSurface::Rect& b) {
-  if (Empty(a)) return b;
-  if (Empty(b)) return a;
-  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-          std::max(a.bottom, b.bottom)};
-}
-
 struct Client;
-struct Output;
+struct FigureSurface;
 
-// One shared-memory buffer of an output's size, and the part of the pixel surface it
-// does not hold yet.
+// One shared-memory buffer of its surface's size, drawn into directly, and how much of the
+// surface's figure it holds.
 struct Buffer {
-  Output* owner = nullptr;
+  FigureSurface* owner = nullptr;
   wl_buffer* buffer = nullptr;
-  uint32_t* data = nullptr;
+  void* memory = nullptr;
   size_t bytes = 0;
-  int width = 0, height = 0;
   bool busy = false;  // attached, and not yet released by the compositor
-  PixelSurface::Rect stale = {0, 0, 0, 0};
+  PixelSurface canvas;
+  PacedDrawing::Held held;
+};
+
+// A surface that shows one figure on one output, whatever role puts it on the screen (a
+// layer surface here): its buffers, its fit to the size its role configures, and its
+// figure with the settings it is drawn with.
+struct FigureSurface {
+  Client* client = nullptr;
+  wl_surface* surface = nullptr;
+  wp_viewport* viewport = nullptr;
+  wp_fractional_scale_v1* fractional = nullptr;
+  int32_t scale120 = 0;     // the preferred fractional scale, 0 until one is sent
+  int32_t outputScale = 1;  // the integer scale of the output it is shown on
+  int32_t logicalWidth = 0, logicalHeight = 0;
+  bool configured = false;           // its role gave it a size
+  bool fitDue = false;               // a size or scale came that is not fitted yet
+  wl_callback* scaleSync = nullptr;  // a round trip after a scale change, for its configure
+  bool fitted = false;
+  OutputBuffer geometry = {0, 0, 1, false, 0};
+  Buffer buffers[kBuffersPerSurface];
+  int front = -1;  // the buffer committed last, -1 when none is
+
+  SettingsRecord settings = {};  // what its figures are drawn with
+  PacedDrawing drawing;
+  int64_t pick = 0;  // the client's pick its figure was prepared from (CurrentString's then)
+  wl_callback* frame = nullptr;
+  double timerAt = -1;  // the end of the pause, -1 when none is due
 };
 
 // One output and, once it is shown on, its layer surface with its figure.
@@ -94,23 +125,21 @@ struct Output {
   zxdg_output_v1* xdgOutput = nullptr;
   std::string name;
   int32_t scale = 1;
-
-  wl_surface* surface = nullptr;
+  int32_t modeWidth = 0, modeHeight = 0;        // pixels
+  int32_t logicalWidth = 0, logicalHeight = 0;  // as xdg-output says, 0 when unknown
   zwlr_layer_surface_v1* layer = nullptr;
-  wp_viewport* viewport = nullptr;
-  wp_fractional_scale_v1* fractional = nullptr;
-  int32_t scale120 = 0;  // the preferred fractional scale, 0 until one is sent
-  int32_t logicalWidth = 0, logicalHeight = 0;
-  bool configured = false;
-  OutputBuffer geometry = {0, 0, 1, false, 0};
-  Buffer buffers[kBuffersPerOutput];
+  FigureSurface view;
+};
 
-  PixelSurface pixels;
-  PacedDrawing drawing;
-  int64_t drawingNumber = 0;  // the fixed mode's drawing it shows, counted from 1
-  wl_callback* frame = nullptr;
-  double timerAt = -1;                          // the end of the pause, -1 when none is due
-  PixelSurface::Rect undamaged = {0, 0, 0, 0};  // changed since the last commit
+// One seat of the saver, with the input devices it has now.
+struct Seat {
+  Client* client = nullptr;
+  uint32_t global = 0;
+  wl_seat* seat = nullptr;
+  wl_keyboard* keyboard = nullptr;
+  wl_pointer* pointer = nullptr;
+  wl_touch* touch = nullptr;
+  int pointerX = 0, pointerY = 0;
 };
 
 struct Client {
@@ -124,18 +153,18 @@ struct Client {
   zxdg_output_manager_v1* xdgOutputManager = nullptr;
   wp_viewporter* viewporter = nullptr;
   wp_fractional_scale_manager_v1* fractionalManager = nullptr;
-  wl_seat* seat = nullptr;
-  wl_keyboard* keyboard = nullptr;
-  wl_pointer* pointer = nullptr;
-  int pointerX = 0, pointerY = 0;
+  std::vector<std::unique_ptr<Seat>> seats;
   std::vector<std::unique_ptr<Output>> outputs;
   bool started = false;  // the outputs named were checked; surfaces may be made
   bool stop = false;
-  bool failed = false;  // out of memory for a buffer, or a file for it
+  bool failed = false;   // no memory for a buffer, or no file for it
+  int pollError = 0;     // why the wait for events failed
+  bool trimDue = false;  // a pause began: the resident set is trimmed before the wait
 
+  SettingsRecord settings = {};  // what new surfaces start with
   PacedPlatform platform;
   FixedFractalCursor cursor;
-  int64_t prepared = 0;  // the fixed mode's drawings prepared so far
+  int64_t picks = 0;  // the drawings prepared into CurrentString so far
 };
 
 // Buffers --------------------------------------------------------------------------------
@@ -149,60 +178,47 @@ const wl_buffer_listener& BufferListener() {
 
 void FreeBuffer(Buffer& b) {
   if (b.buffer != nullptr) wl_buffer_destroy(b.buffer);
-  if (b.data != nullptr) munmap(b.data, b.bytes);
-  Output* owner = b.owner;
-  b = Buffer();
-  b.owner = owner;
+  if (b.memory != nullptr) munmap(b.memory, b.bytes);
+  b.buffer = nullptr;
+  b.memory = nullptr;
+  b.bytes = 0;
+  b.busy = false;
+  b.canvas.DrawInto(nullptr, 0, 0, PixelOrder::kXrgb);
+  b.held = PacedDrawing::Held();
 }
 
-// A buffer of the output's pixel size in XRGB8888, the format every compositor takes.
-bool MakeBuffer(Client& client, Buffer& b, int width, int height) {
+// A buffer of the surface's pixel size in XRGB8888, the format every compositor takes. Its
+// memory is reserved at once: a file that could not grow later would end the program with
+// SIGBUS at the first pixel drawn beyond what the system could give.
+bool MakeBuffer(FigureSurface& s, Buffer& b) {
   FreeBuffer(b);
+  const int width = s.geometry.width, height = s.geometry.height;
   if (width <= 0 || height <= 0) return false;
   const size_t stride = static_cast<size_t>(width) * 4;
   const size_t bytes = stride * static_cast<size_t>(height);
   const int fd = memfd_create("lumerin", MFD_CLOEXEC);
   if (fd < 0) return false;
-  if (ftruncate(fd, static_cast<off_t>(bytes)) != 0) {
+  if (posix_fallocate(fd, 0, static_cast<off_t>(bytes)) != 0) {
     close(fd);
     return false;
   }
-  void* data = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  if (data == MAP_FAILED) {
+  // Mapped at once, in one go: page by page, the first clear of a 4K buffer takes long.
+  void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
+  if (memory == MAP_FAILED) {
     close(fd);
     return false;
   }
-  wl_shm_pool* pool = wl_shm_create_pool(client.shm, fd, static_cast<int32_t>(bytes));
+  wl_shm_pool* pool = wl_shm_create_pool(s.client->shm, fd, static_cast<int32_t>(bytes));
   b.buffer = wl_shm_pool_create_buffer(pool, 0, width, height, static_cast<int32_t>(stride),
                                        WL_SHM_FORMAT_XRGB8888);
   wl_shm_pool_destroy(pool);
   close(fd);
-  b.data = static_cast<uint32_t*>(data);
+  b.memory = memory;
   b.bytes = bytes;
-  b.width = width;
-  b.height = height;
-  b.stale = {0, 0, width, height};
+  b.canvas.DrawInto(static_cast<uint32_t*>(memory), width, height, PixelOrder::kXrgb);
+  b.canvas.SetDpi(s.geometry.dpi);
   wl_buffer_add_listener(b.buffer, &BufferListener(), &b);
   return true;
-}
-
-// The part of the pixel surface the buffer lacks, from the canvas's byte order (red,
-// green, blue, alpha) into XRGB8888's (blue, green, red in a little-endian word's low
-// bytes): red and blue change places.
-void CopyStale(const PixelSurface& pixels, Buffer& b) {
-  const PixelSurface::Rect r = {std::max(b.stale.left, 0), std::max(b.stale.top, 0),
-                                std::min(b.stale.right, std::min(b.width, pixels.width())),
-                                std::min(b.stale.bottom, std::min(b.height, pixels.height()))};
-  b.stale = {0, 0, 0, 0};
-  if (Empty(r)) return;
-  for (int y = r.top; y < r.bottom; ++y) {
-    const uint32_t* from = pixels.pixels() + static_cast<size_t>(y) * pixels.width();
-    uint32_t* to = b.data + static_cast<size_t>(y) * static_cast<size_t>(b.width);
-    for (int x = r.left; x < r.right; ++x) {
-      const uint32_t p = from[x];
-      to[x] = (p & 0xFF00FF00u) | (p & 0xFFu) << 16 | (p >> 16 & 0xFFu);
-    }
-  }
 }
 
 // Drawing -------------------------------------------------------------------------------
@@ -214,121 +230,251 @@ const wl_callback_listener& FrameListener() {
   return listener;
 }
 
-// Shows what changed: into a buffer the compositor does not hold, damaged only where it
-// changed since the last commit, and with a frame callback when `wantFrame`. With both
-// buffers held, the change waits for a release.
-void Present(Output& o, bool wantFrame) {
-  Client& client = *o.client;
-  const PixelSurface::Rect changed = o.pixels.TakeChanged();
-  o.undamaged = Union(o.undamaged, changed);
-  for (Buffer& b : o.buffers) b.stale = Union(b.stale, changed);
-  bool commit = false;
-  if (!Empty(o.undamaged)) {
-    for (Buffer& b : o.buffers) {
-      if (b.busy) continue;
-      if (b.buffer == nullptr && !MakeBuffer(client, b, o.pixels.width(), o.pixels.height())) {
-        client.failed = true;
-        return;
+bool Growing(const FigureSurface& s) { return s.timerAt < 0; }
+
+// The buffer to draw the next picture into: the one on the screen when the compositor
+// has released it (it lacks the least), else another released one, else a new one while
+// fewer than two exist. Null while every buffer is held: a release brings the change.
+Buffer* BufferToDraw(FigureSurface& s) {
+  if (s.front >= 0 && !s.buffers[s.front].busy) return &s.buffers[s.front];
+  for (Buffer& b : s.buffers) {
+    if (b.buffer != nullptr && !b.busy) return &b;
+  }
+  for (Buffer& b : s.buffers) {
+    if (b.buffer == nullptr) {
+      if (!MakeBuffer(s, b)) {
+        s.client->failed = true;
+        return nullptr;
       }
-      CopyStale(o.pixels, b);
-      wl_surface_attach(o.surface, b.buffer, 0, 0);
-      if (wl_surface_get_version(o.surface) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION) {
-        wl_surface_damage_buffer(o.surface, o.undamaged.left, o.undamaged.top,
-                                 o.undamaged.right - o.undamaged.left,
-                                 o.undamaged.bottom - o.undamaged.top);
-      } else {
-        // An older compositor takes damage in surface units only: all of it, then.
-        wl_surface_damage(o.surface, 0, 0, INT32_MAX, INT32_MAX);
-      }
-      o.undamaged = {0, 0, 0, 0};
-      b.busy = true;
-      commit = true;
-      break;
+      return &b;
     }
   }
-  if (wantFrame && o.frame == nullptr) {
-    o.frame = wl_surface_frame(o.surface);
-    wl_callback_add_listener(o.frame, &FrameListener(), &o);
-    commit = true;
-  }
-  if (commit) wl_surface_commit(o.surface);
+  return nullptr;
 }
 
-// The next drawing on the output: in the slideshow a pick of its own; in the fixed mode
-// the generation the other outputs show, or the next one when this output was showing
-// the latest (`again` keeps the latest, for an output whose size changed).
-void StartDrawing(Output& o, double now, bool again) {
-  Client& client = *o.client;
-  SetDrawingArea(o.pixels.width(), o.pixels.height());
+// Shows the figure as far as it is due: drawn into a buffer the compositor does not hold,
+// damaged only where it changed since the buffer was last shown, and with a frame
+// callback when `wantFrame`. During a pause only the buffer on the screen is kept.
+void Present(FigureSurface& s, bool wantFrame) {
+  if (!s.fitted) return;
+  const int64_t due = s.drawing.shownSegments();
+  const bool behind = s.front < 0 || !s.drawing.Holds(s.buffers[s.front].held, due);
+  bool commit = false;
+  if (behind) {
+    Buffer* b = BufferToDraw(s);
+    if (b == nullptr) return;
+    s.drawing.DrawUpTo(b->canvas, b->held, due);
+    const PixelSurface::Rect changed = b->canvas.TakeChanged();
+    wl_surface_attach(s.surface, b->buffer, 0, 0);
+    if (wl_surface_get_version(s.surface) >= WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION) {
+      wl_surface_damage_buffer(s.surface, changed.left, changed.top, changed.right - changed.left,
+                               changed.bottom - changed.top);
+    } else {
+      // An older compositor takes damage in surface units only: all of it, then.
+      wl_surface_damage(s.surface, 0, 0, INT32_MAX, INT32_MAX);
+    }
+    b->busy = true;
+    // After the first picture, what start-up touched goes from the resident set.
+    if (s.front < 0) s.client->trimDue = true;
+    s.front = static_cast<int>(b - s.buffers);
+    commit = true;
+  }
+  if (wantFrame && s.frame == nullptr) {
+    s.frame = wl_surface_frame(s.surface);
+    wl_callback_add_listener(s.frame, &FrameListener(), &s);
+    commit = true;
+  }
+  if (commit) wl_surface_commit(s.surface);
+  if (!Growing(s)) {
+    // The pause shows one still picture: the other buffer goes until the next figure. One
+    // the compositor has not released yet may go too: it was replaced on the screen, and
+    // the compositor keeps its own mapping of the memory for as long as it needs it.
+    for (int i = 0; i < kBuffersPerSurface; ++i) {
+      if (i != s.front && s.buffers[i].buffer != nullptr) FreeBuffer(s.buffers[i]);
+    }
+  }
+}
+
+// Starts the surface's next figure: in the slideshow a pick of its own; in the fixed mode
+// the generation the other surfaces show, or the next one when this surface was showing
+// the latest (`again` keeps the latest, for a surface that must start afresh).
+void StartFigure(FigureSurface& s, double now, bool again) {
+  Client& client = *s.client;
+  Settings = s.settings;
+  SetDrawingArea(s.geometry.width, s.geometry.height);
   bool ready;
-  if (Settings.DefaultMode == 0 && client.prepared > 0 &&
-      (again || o.drawingNumber < client.prepared)) {
+  if (Settings.DefaultMode == 0 && client.picks > 0 && (again || s.pick < client.picks)) {
     ready = true;  // CurrentString still holds the latest generation
   } else {
     ready = PrepareNextDrawing(client.platform, client.cursor);
-    if (ready) ++client.prepared;
+    if (ready) ++client.picks;
   }
   if (ready) {
-    o.drawingNumber = client.prepared;
-    o.drawing.Start(now, o.pixels);
+    s.pick = client.picks;
+    s.drawing.Start(now);
   } else {
-    o.drawing.StartIdle(now);
+    s.drawing.StartIdle(now);
   }
+  s.settings = Settings;  // the slideshow's pick of fractal, width and palette
 }
 
 // Draws what is due: while the figure grows, on every frame callback; during a pause no
 // callback is asked for, only the loop's timer for its end.
-void Step(Output& o, double now) {
-  if (!o.configured) return;
+void Step(FigureSurface& s, double now) {
+  if (!s.fitted) return;
   double next;
   for (;;) {
-    next = o.drawing.Frame(now, o.pixels);
+    next = s.drawing.Advance(now);
     if (next != PacedDrawing::kNewDrawingDue) break;
-    StartDrawing(o, now, false);
+    StartFigure(s, now, false);
   }
-  o.timerAt = next == PacedDrawing::kNextFrame ? -1 : next;
-  Present(o, next == PacedDrawing::kNextFrame);
+  // The pause after a figure is the long still time: what drawing it touched goes.
+  if (Growing(s) && next != PacedDrawing::kNextFrame) s.client->trimDue = true;
+  s.timerAt = next == PacedDrawing::kNextFrame ? -1 : next;
+  Present(s, next == PacedDrawing::kNextFrame);
+}
+
+// Starts the surface's figure afresh and shows it: after a change of its size that its
+// figure cannot follow (`again`, as in StartFigure), or of its settings.
+void RestartFigure(FigureSurface& s, bool again) {
+  const double now = NowMs();
+  StartFigure(s, now, again);
+  Step(s, now);
 }
 
 void OnFrameDone(void* data, wl_callback* callback, uint32_t) {
-  Output& o = *static_cast<Output*>(data);
+  FigureSurface& s = *static_cast<FigureSurface*>(data);
   wl_callback_destroy(callback);
-  o.frame = nullptr;
-  Step(o, NowMs());
+  s.frame = nullptr;
+  Step(s, NowMs());
 }
 
 void OnBufferRelease(void* data, wl_buffer*) {
   Buffer& b = *static_cast<Buffer*>(data);
   b.busy = false;
-  // A change that found both buffers held goes out now.
-  if (b.owner != nullptr && !Empty(b.owner->undamaged)) Present(*b.owner, false);
+  // A change that found every buffer held goes out now; in a pause, a spare goes.
+  if (b.owner != nullptr) Present(*b.owner, false);
 }
 
-// The buffers for the output's logical size and scale; a new size starts a new drawing.
-void Fit(Output& o) {
+// The buffers for the surface's logical size and scale. A new size keeps the figure, drawn
+// again at once as far as it had grown, while CurrentString still holds it; else the
+// surface starts a figure afresh.
+void Fit(FigureSurface& s) {
+  s.fitDue = false;
+  // Buffer scales came with version 3 of wl_surface: before, a buffer is the logical size.
+  const bool scalable =
+      wl_surface_get_version(s.surface) >= WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION;
   const OutputBuffer geometry =
-      BufferForOutput(o.logicalWidth, o.logicalHeight, o.scale, o.fractional ? o.scale120 : 0);
-  wl_surface_set_buffer_scale(o.surface, geometry.bufferScale);
-  if (o.viewport != nullptr) {
+      BufferForOutput(s.logicalWidth, s.logicalHeight, scalable ? s.outputScale : 1,
+                      s.fractional != nullptr ? s.scale120 : 0);
+  if (scalable) wl_surface_set_buffer_scale(s.surface, geometry.bufferScale);
+  if (s.viewport != nullptr) {
     // -1, -1 unsets the destination: without a fractional scale the buffer scale maps it.
-    wp_viewport_set_destination(o.viewport, geometry.viewport ? o.logicalWidth : -1,
-                                geometry.viewport ? o.logicalHeight : -1);
+    wp_viewport_set_destination(s.viewport, geometry.viewport ? s.logicalWidth : -1,
+                                geometry.viewport ? s.logicalHeight : -1);
   }
-  const bool same = o.configured && geometry.width == o.geometry.width &&
-                    geometry.height == o.geometry.height && geometry.dpi == o.geometry.dpi;
-  o.geometry = geometry;
-  o.configured = true;
+  const bool same = s.fitted && geometry.width == s.geometry.width &&
+                    geometry.height == s.geometry.height && geometry.dpi == s.geometry.dpi;
+  s.geometry = geometry;
   if (same) {
-    wl_surface_commit(o.surface);
+    wl_surface_commit(s.surface);  // the configure's acknowledgement takes effect
     return;
   }
-  for (Buffer& b : o.buffers) FreeBuffer(b);
-  o.pixels.Resize(geometry.width, geometry.height);
-  o.pixels.SetDpi(geometry.dpi);
-  o.undamaged = {0, 0, 0, 0};
-  const double now = NowMs();
-  StartDrawing(o, now, true);
-  Step(o, now);
+  for (Buffer& b : s.buffers) FreeBuffer(b);
+  s.front = -1;
+  const bool refit = s.fitted && s.pick == s.client->picks &&
+                     s.drawing.phase() != PacedDrawing::Phase::kNothingToDraw;
+  s.fitted = true;
+  if (!refit) {
+    RestartFigure(s, true);
+    return;
+  }
+  Settings = s.settings;
+  SetDrawingArea(geometry.width, geometry.height);
+  s.drawing.Refit();
+  Step(s, NowMs());
+}
+
+void OnScaleSynced(void* data, wl_callback* callback, uint32_t) {
+  FigureSurface& s = *static_cast<FigureSurface*>(data);
+  wl_callback_destroy(callback);
+  s.scaleSync = nullptr;
+  s.fitDue = true;
+}
+
+const wl_callback_listener& ScaleSyncListener() {
+  static const wl_callback_listener listener = {OnScaleSynced};
+  return listener;
+}
+
+// The output's scale changed. A new logical size usually follows in a configure, sent
+// before the compositor answers a round trip asked for now: the fit waits for that answer,
+// so that no buffer is drawn at the new scale and the old size.
+void ScaleChanged(FigureSurface& s, int32_t scale) {
+  if (s.outputScale == scale) return;
+  s.outputScale = scale;
+  if (!s.configured || s.scaleSync != nullptr) return;
+  s.scaleSync = wl_display_sync(s.client->display);
+  wl_callback_add_listener(s.scaleSync, &ScaleSyncListener(), &s);
+}
+
+// The size the surface's role configured it, in logical units; it is fitted once the
+// events that came with it are in.
+void Configure(FigureSurface& s, LogicalSize size) {
+  s.logicalWidth = size.width;
+  s.logicalHeight = size.height;
+  s.configured = true;
+  s.fitDue = true;
+}
+
+void OnPreferredScale(void* data, wp_fractional_scale_v1*, uint32_t scale) {
+  FigureSurface& s = *static_cast<FigureSurface*>(data);
+  const int32_t scale120 = static_cast<int32_t>(std::min<uint32_t>(scale, 120 * 64));
+  if (scale120 == s.scale120) return;
+  s.scale120 = scale120;
+  if (s.configured) s.fitDue = true;
+}
+
+const wp_fractional_scale_v1_listener& FractionalListener() {
+  static const wp_fractional_scale_v1_listener listener = {OnPreferredScale};
+  return listener;
+}
+
+// A surface for a figure on an output at `scale`; its role comes next, from the caller.
+void MakeFigureSurface(Client& client, FigureSurface& s, int32_t scale) {
+  s.client = &client;
+  for (Buffer& b : s.buffers) b.owner = &s;
+  s.settings = client.settings;
+  s.outputScale = scale;
+  s.surface = wl_compositor_create_surface(client.compositor);
+  if (client.fractionalManager != nullptr && client.viewporter != nullptr) {
+    s.viewport = wp_viewporter_get_viewport(client.viewporter, s.surface);
+    s.fractional =
+        wp_fractional_scale_manager_v1_get_fractional_scale(client.fractionalManager, s.surface);
+    wp_fractional_scale_v1_add_listener(s.fractional, &FractionalListener(), &s);
+  }
+}
+
+// Everything of the surface but its role, which the caller has destroyed first.
+void DropFigureSurface(FigureSurface& s) {
+  if (s.frame != nullptr) wl_callback_destroy(s.frame);
+  if (s.scaleSync != nullptr) wl_callback_destroy(s.scaleSync);
+  for (Buffer& b : s.buffers) FreeBuffer(b);
+  if (s.fractional != nullptr) wp_fractional_scale_v1_destroy(s.fractional);
+  if (s.viewport != nullptr) wp_viewport_destroy(s.viewport);
+  if (s.surface != nullptr) wl_surface_destroy(s.surface);
+  Client* client = s.client;
+  s.~FigureSurface();
+  new (&s) FigureSurface();
+  s.client = client;
+}
+
+// Fits every surface whose size or scale came in the events just handled.
+void FitWhatChanged(Client& client) {
+  for (auto& o : client.outputs) {
+    FigureSurface& s = o->view;
+    if (s.surface != nullptr && s.configured && s.fitDue && s.scaleSync == nullptr) Fit(s);
+  }
 }
 
 // Layer surfaces --------------------------------------------------------------------------
@@ -337,9 +483,13 @@ void OnLayerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial,
                       uint32_t height) {
   Output& o = *static_cast<Output*>(data);
   zwlr_layer_surface_v1_ack_configure(layer, serial);
-  o.logicalWidth = static_cast<int32_t>(std::min<uint32_t>(width, kMaxBufferSide));
-  o.logicalHeight = static_cast<int32_t>(std::min<uint32_t>(height, kMaxBufferSide));
-  Fit(o);
+  int32_t outputWidth = o.logicalWidth, outputHeight = o.logicalHeight;
+  if (outputWidth <= 0 || outputHeight <= 0) {
+    const int32_t scale = std::max(o.scale, 1);
+    outputWidth = o.modeWidth / scale;
+    outputHeight = o.modeHeight / scale;
+  }
+  Configure(o.view, ConfiguredSize(width, height, outputWidth, outputHeight));
 }
 
 void DropSurface(Output& o);
@@ -354,19 +504,6 @@ const zwlr_layer_surface_v1_listener& LayerListener() {
   return listener;
 }
 
-void OnPreferredScale(void* data, wp_fractional_scale_v1*, uint32_t scale) {
-  Output& o = *static_cast<Output*>(data);
-  const int32_t scale120 = static_cast<int32_t>(std::min<uint32_t>(scale, 120 * 64));
-  if (scale120 == o.scale120) return;
-  o.scale120 = scale120;
-  if (o.configured) Fit(o);
-}
-
-const wp_fractional_scale_v1_listener& FractionalListener() {
-  static const wp_fractional_scale_v1_listener listener = {OnPreferredScale};
-  return listener;
-}
-
 bool Wanted(const Client& client, const Output& o) {
   if (client.wanted.empty()) return true;
   return std::find(client.wanted.begin(), client.wanted.end(), o.name) != client.wanted.end();
@@ -374,17 +511,11 @@ bool Wanted(const Client& client, const Output& o) {
 
 void MakeSurface(Output& o) {
   Client& client = *o.client;
-  if (o.surface != nullptr || !Wanted(client, o)) return;
-  o.surface = wl_compositor_create_surface(client.compositor);
-  if (client.fractionalManager != nullptr && client.viewporter != nullptr) {
-    o.viewport = wp_viewporter_get_viewport(client.viewporter, o.surface);
-    o.fractional =
-        wp_fractional_scale_manager_v1_get_fractional_scale(client.fractionalManager, o.surface);
-    wp_fractional_scale_v1_add_listener(o.fractional, &FractionalListener(), &o);
-  }
+  if (o.view.surface != nullptr || !Wanted(client, o)) return;
+  MakeFigureSurface(client, o.view, o.scale);
   const bool saver = client.mode == WaylandMode::kSaver;
   o.layer = zwlr_layer_shell_v1_get_layer_surface(
-      client.layerShell, o.surface, o.output,
+      client.layerShell, o.view.surface, o.output,
       saver ? ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY : ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND,
       saver ? "lumerin-saver" : "lumerin-wallpaper");
   zwlr_layer_surface_v1_add_listener(o.layer, &LayerListener(), &o);
@@ -397,40 +528,34 @@ void MakeSurface(Output& o) {
       o.layer, saver ? ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE
                      : ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE);
   // The first commit carries no buffer: the compositor answers with the size to draw at.
-  wl_surface_commit(o.surface);
+  wl_surface_commit(o.view.surface);
 }
 
 void DropSurface(Output& o) {
-  if (o.frame != nullptr) wl_callback_destroy(o.frame);
-  o.frame = nullptr;
-  for (Buffer& b : o.buffers) FreeBuffer(b);
-  if (o.fractional != nullptr) wp_fractional_scale_v1_destroy(o.fractional);
-  if (o.viewport != nullptr) wp_viewport_destroy(o.viewport);
   if (o.layer != nullptr) zwlr_layer_surface_v1_destroy(o.layer);
-  if (o.surface != nullptr) wl_surface_destroy(o.surface);
-  o.fractional = nullptr;
-  o.viewport = nullptr;
   o.layer = nullptr;
-  o.surface = nullptr;
-  o.configured = false;
-  o.timerAt = -1;
-  o.geometry = {0, 0, 1, false, 0};
-  o.pixels.Resize(0, 0);
+  DropFigureSurface(o.view);
 }
 
 // Outputs ---------------------------------------------------------------------------------
 
 void OnOutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*,
                       const char*, int32_t) {}
-void OnOutputMode(void*, wl_output*, uint32_t, int32_t, int32_t, int32_t) {}
+
+void OnOutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
+  if ((flags & WL_OUTPUT_MODE_CURRENT) == 0) return;
+  Output& o = *static_cast<Output*>(data);
+  o.modeWidth = width;
+  o.modeHeight = height;
+}
 
 void OnOutputDone(void* data, wl_output*) {
   Output& o = *static_cast<Output*>(data);
   if (!o.client->started) return;
-  if (o.surface == nullptr) {
+  if (o.view.surface == nullptr) {
     MakeSurface(o);  // an output that came while the program runs
-  } else if (o.configured) {
-    Fit(o);  // its scale may have changed
+  } else {
+    ScaleChanged(o.view, o.scale);
   }
 }
 
@@ -459,11 +584,15 @@ const wl_output_listener& OutputListener() {
 }
 
 void OnXdgPosition(void*, zxdg_output_v1*, int32_t, int32_t) {}
-void OnXdgSize(void*, zxdg_output_v1*, int32_t, int32_t) {}
+void OnXdgSize(void* data, zxdg_output_v1*, int32_t width, int32_t height) {
+  Output& o = *static_cast<Output*>(data);
+  o.logicalWidth = width;
+  o.logicalHeight = height;
+}
 void OnXdgDone(void* data, zxdg_output_v1*) {
   // A name that only xdg-output gives may come after wl_output's done.
   Output& o = *static_cast<Output*>(data);
-  if (o.client->started && o.surface == nullptr) MakeSurface(o);
+  if (o.client->started && o.view.surface == nullptr) MakeSurface(o);
 }
 void OnXdgName(void* data, zxdg_output_v1*, const char* name) {
   // Where wl_output has no name event (before version 4), xdg-output names the output.
@@ -514,11 +643,21 @@ void ReleasePointer(wl_pointer* pointer) {
   }
 }
 
+void ReleaseTouch(wl_touch* touch) {
+  if (wl_touch_get_version(touch) >= WL_TOUCH_RELEASE_SINCE_VERSION) {
+    wl_touch_release(touch);
+  } else {
+    wl_touch_destroy(touch);
+  }
+}
+
 void OnKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { close(fd); }
 void OnKeyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
 void OnKeyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
 void OnKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-  if (state == WL_KEYBOARD_KEY_STATE_PRESSED) static_cast<Client*>(data)->stop = true;
+  // Only a press: the release of a key held when the saver started (the key binding that
+  // started it) is no input of the user's.
+  if (state == WL_KEYBOARD_KEY_STATE_PRESSED) static_cast<Seat*>(data)->client->stop = true;
 }
 void OnModifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
 void OnRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
@@ -539,23 +678,22 @@ const wl_keyboard_listener& KeyboardListener() {
 
 void OnPointerEnter(void* data, wl_pointer* pointer, uint32_t serial, wl_surface*, wl_fixed_t x,
                     wl_fixed_t y) {
-  Client& client = *static_cast<Client*>(data);
+  Seat& seat = *static_cast<Seat*>(data);
   // No pointer image over the figures.
   wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);
   // Positions are the surface's own: each output's surface starts a new reference.
-  client.pointerX = wl_fixed_to_int(x);
-  client.pointerY = wl_fixed_to_int(y);
+  seat.pointerX = wl_fixed_to_int(x);
+  seat.pointerY = wl_fixed_to_int(y);
 }
 void OnPointerLeave(void*, wl_pointer*, uint32_t, wl_surface*) {}
 void OnPointerMotion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
-  Client& client = *static_cast<Client*>(data);
-  if (PointerMovedTooFar(wl_fixed_to_int(x), wl_fixed_to_int(y), client.pointerX,
-                         client.pointerY)) {
-    client.stop = true;
+  Seat& seat = *static_cast<Seat*>(data);
+  if (PointerMovedTooFar(wl_fixed_to_int(x), wl_fixed_to_int(y), seat.pointerX, seat.pointerY)) {
+    seat.client->stop = true;
   }
 }
 void OnPointerButton(void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-  if (state == WL_POINTER_BUTTON_STATE_PRESSED) static_cast<Client*>(data)->stop = true;
+  if (state == WL_POINTER_BUTTON_STATE_PRESSED) static_cast<Seat*>(data)->client->stop = true;
 }
 void OnPointerAxis(void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
 void OnPointerFrame(void*, wl_pointer*) {}
@@ -580,23 +718,58 @@ const wl_pointer_listener& PointerListener() {
   return listener;
 }
 
-void OnSeatCapabilities(void* data, wl_seat* seat, uint32_t capabilities) {
-  Client& client = *static_cast<Client*>(data);
+// A finger on the screen ends the saver, as a button does.
+void OnTouchDown(void* data, wl_touch*, uint32_t, uint32_t, wl_surface*, int32_t, wl_fixed_t,
+                 wl_fixed_t) {
+  static_cast<Seat*>(data)->client->stop = true;
+}
+void OnTouchUp(void*, wl_touch*, uint32_t, uint32_t, int32_t) {}
+void OnTouchMotion(void*, wl_touch*, uint32_t, int32_t, wl_fixed_t, wl_fixed_t) {}
+void OnTouchFrame(void*, wl_touch*) {}
+void OnTouchCancel(void*, wl_touch*) {}
+void OnTouchShape(void*, wl_touch*, int32_t, wl_fixed_t, wl_fixed_t) {}
+void OnTouchOrientation(void*, wl_touch*, int32_t, wl_fixed_t) {}
+
+const wl_touch_listener& TouchListener() {
+  static const wl_touch_listener listener = [] {
+    wl_touch_listener l = {};
+    l.down = OnTouchDown;
+    l.up = OnTouchUp;
+    l.motion = OnTouchMotion;
+    l.frame = OnTouchFrame;
+    l.cancel = OnTouchCancel;
+    l.shape = OnTouchShape;
+    l.orientation = OnTouchOrientation;
+    return l;
+  }();
+  return listener;
+}
+
+void OnSeatCapabilities(void* data, wl_seat* wlSeat, uint32_t capabilities) {
+  Seat& seat = *static_cast<Seat*>(data);
   const bool keys = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
   const bool pointing = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
-  if (keys && client.keyboard == nullptr) {
-    client.keyboard = wl_seat_get_keyboard(seat);
-    wl_keyboard_add_listener(client.keyboard, &KeyboardListener(), &client);
-  } else if (!keys && client.keyboard != nullptr) {
-    ReleaseKeyboard(client.keyboard);
-    client.keyboard = nullptr;
+  const bool touching = (capabilities & WL_SEAT_CAPABILITY_TOUCH) != 0;
+  if (keys && seat.keyboard == nullptr) {
+    seat.keyboard = wl_seat_get_keyboard(wlSeat);
+    wl_keyboard_add_listener(seat.keyboard, &KeyboardListener(), &seat);
+  } else if (!keys && seat.keyboard != nullptr) {
+    ReleaseKeyboard(seat.keyboard);
+    seat.keyboard = nullptr;
   }
-  if (pointing && client.pointer == nullptr) {
-    client.pointer = wl_seat_get_pointer(seat);
-    wl_pointer_add_listener(client.pointer, &PointerListener(), &client);
-  } else if (!pointing && client.pointer != nullptr) {
-    ReleasePointer(client.pointer);
-    client.pointer = nullptr;
+  if (pointing && seat.pointer == nullptr) {
+    seat.pointer = wl_seat_get_pointer(wlSeat);
+    wl_pointer_add_listener(seat.pointer, &PointerListener(), &seat);
+  } else if (!pointing && seat.pointer != nullptr) {
+    ReleasePointer(seat.pointer);
+    seat.pointer = nullptr;
+  }
+  if (touching && seat.touch == nullptr) {
+    seat.touch = wl_seat_get_touch(wlSeat);
+    wl_touch_add_listener(seat.touch, &TouchListener(), &seat);
+  } else if (!touching && seat.touch != nullptr) {
+    ReleaseTouch(seat.touch);
+    seat.touch = nullptr;
   }
 }
 void OnSeatName(void*, wl_seat*, const char*) {}
@@ -604,6 +777,17 @@ void OnSeatName(void*, wl_seat*, const char*) {}
 const wl_seat_listener& SeatListener() {
   static const wl_seat_listener listener = {OnSeatCapabilities, OnSeatName};
   return listener;
+}
+
+void DestroySeat(Seat& seat) {
+  if (seat.keyboard != nullptr) ReleaseKeyboard(seat.keyboard);
+  if (seat.pointer != nullptr) ReleasePointer(seat.pointer);
+  if (seat.touch != nullptr) ReleaseTouch(seat.touch);
+  if (wl_seat_get_version(seat.seat) >= WL_SEAT_RELEASE_SINCE_VERSION) {
+    wl_seat_release(seat.seat);
+  } else {
+    wl_seat_destroy(seat.seat);
+  }
 }
 
 // The registry ----------------------------------------------------------------------------
@@ -636,17 +820,20 @@ void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
              client.fractionalManager == nullptr) {
     client.fractionalManager = Bind<wp_fractional_scale_manager_v1>(
         registry, name, &wp_fractional_scale_manager_v1_interface, version, 1);
-  } else if (kind == wl_seat_interface.name && client.mode == WaylandMode::kSaver &&
-             client.seat == nullptr) {
-    // Only the saver listens to input; the wallpaper binds no seat, as a lock screen's
-    // nested compositor that offers none needs.
-    client.seat = Bind<wl_seat>(registry, name, &wl_seat_interface, version, kSeatVersion);
-    wl_seat_add_listener(client.seat, &SeatListener(), &client);
+  } else if (kind == wl_seat_interface.name && client.mode == WaylandMode::kSaver) {
+    // Only the saver listens to input, on every seat, one added later too; the wallpaper
+    // binds no seat, as a lock screen's nested compositor that offers none needs.
+    auto seat = std::make_unique<Seat>();
+    seat->client = &client;
+    seat->global = name;
+    seat->seat = Bind<wl_seat>(registry, name, &wl_seat_interface, version, kSeatVersion);
+    wl_seat_add_listener(seat->seat, &SeatListener(), seat.get());
+    client.seats.push_back(std::move(seat));
   } else if (kind == wl_output_interface.name) {
     auto o = std::make_unique<Output>();
     o->client = &client;
     o->global = name;
-    for (Buffer& b : o->buffers) b.owner = o.get();
+    o->view.client = &client;
     o->output = Bind<wl_output>(registry, name, &wl_output_interface, version, kOutputVersion);
     wl_output_add_listener(o->output, &OutputListener(), o.get());
     DescribeOutput(client, *o);
@@ -655,12 +842,19 @@ void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
 }
 
 void OnGlobalRemove(void* data, wl_registry*, uint32_t name) {
-  // A removed output's surface and buffers go with it; the others draw on.
+  // A removed output's surface, buffers and proxies go with it; the others draw on.
   Client& client = *static_cast<Client*>(data);
   for (auto it = client.outputs.begin(); it != client.outputs.end(); ++it) {
     if ((*it)->global == name) {
       DestroyOutput(**it);
       client.outputs.erase(it);
+      return;
+    }
+  }
+  for (auto it = client.seats.begin(); it != client.seats.end(); ++it) {
+    if ((*it)->global == name) {
+      DestroySeat(**it);
+      client.seats.erase(it);
       return;
     }
   }
@@ -676,15 +870,8 @@ const wl_registry_listener& RegistryListener() {
 void Disconnect(Client& client) {
   for (auto& o : client.outputs) DestroyOutput(*o);
   client.outputs.clear();
-  if (client.keyboard != nullptr) ReleaseKeyboard(client.keyboard);
-  if (client.pointer != nullptr) ReleasePointer(client.pointer);
-  if (client.seat != nullptr) {
-    if (wl_seat_get_version(client.seat) >= WL_SEAT_RELEASE_SINCE_VERSION) {
-      wl_seat_release(client.seat);
-    } else {
-      wl_seat_destroy(client.seat);
-    }
-  }
+  for (auto& seat : client.seats) DestroySeat(*seat);
+  client.seats.clear();
   if (client.fractionalManager != nullptr)
     wp_fractional_scale_manager_v1_destroy(client.fractionalManager);
   if (client.viewporter != nullptr) wp_viewporter_destroy(client.viewporter);
@@ -718,7 +905,8 @@ std::string OutputNames(const Client& client) {
 double NextTimer(const Client& client) {
   double next = -1;
   for (const auto& o : client.outputs) {
-    if (o->timerAt >= 0 && (next < 0 || o->timerAt < next)) next = o->timerAt;
+    const double at = o->view.timerAt;
+    if (at >= 0 && (next < 0 || at < next)) next = at;
   }
   return next;
 }
@@ -726,33 +914,59 @@ double NextTimer(const Client& client) {
 void RunDueTimers(Client& client) {
   const double now = NowMs();
   for (auto& o : client.outputs) {
-    if (o->timerAt >= 0 && o->timerAt <= now) {
-      o->timerAt = -1;
-      Step(*o, now);
+    FigureSurface& s = o->view;
+    if (s.timerAt >= 0 && s.timerAt <= now) {
+      s.timerAt = -1;
+      Step(s, now);
     }
   }
 }
 
-enum class LoopEnd { kStopped, kDisplayGone, kFailed };
+// What the events just handled leave to do: fit the surfaces whose size or scale changed,
+// and end the saver when no output is left to cover (every one disabled, a lid closed),
+// so that the idle daemon that started it sees it end.
+void AfterEvents(Client& client) {
+  FitWhatChanged(client);
+  if (client.started && client.mode == WaylandMode::kSaver &&
+      std::none_of(client.outputs.begin(), client.outputs.end(),
+                   [](const auto& o) { return o->view.surface != nullptr; })) {
+    client.stop = true;
+  }
+}
+
+enum class LoopEnd { kStopped, kDisplayGone, kPollFailed, kNoMemory, kDone };
 
 // Reads and handles the compositor's events, the signals and the ends of pauses until one
-// of them ends the program.
-LoopEnd RunLoop(Client& client) {
+// of them ends the program, or, with `done`, until that is true. The compositor's socket
+// is never waited on without the signal pipe, so that SIGTERM ends a program whose
+// compositor does not answer. When the compositor closed the connection, whatever it sent
+// before (a protocol error) is read and handled first.
+LoopEnd RunLoop(Client& client, const bool* done) {
   wl_display* display = client.display;
+  bool closed = false;  // a write found the connection closed: only reading is left
   for (;;) {
-    if (client.failed) return LoopEnd::kFailed;
+    if (client.failed) return LoopEnd::kNoMemory;
     if (client.stop) return LoopEnd::kStopped;
+    if (done != nullptr && *done) return LoopEnd::kDone;
     while (wl_display_prepare_read(display) != 0) {
       if (wl_display_dispatch_pending(display) < 0) return LoopEnd::kDisplayGone;
+      AfterEvents(client);
     }
     // A full socket keeps the rest of the requests: the poll then waits to send them too.
     short events = POLLIN;
-    if (wl_display_flush(display) < 0) {
-      if (errno != EAGAIN) {
+    if (!closed && wl_display_flush(display) < 0) {
+      if (errno == EAGAIN) {
+        events |= POLLOUT;
+      } else if (errno == EPIPE) {
+        closed = true;
+      } else {
         wl_display_cancel_read(display);
         return LoopEnd::kDisplayGone;
       }
-      events |= POLLOUT;
+    }
+    if (client.trimDue) {
+      client.trimDue = false;
+      TrimFileMappings();
     }
     const double timer = NextTimer(client);
     int timeout = -1;
@@ -760,8 +974,9 @@ LoopEnd RunLoop(Client& client) {
     pollfd fds[2] = {{wl_display_get_fd(display), events, 0}, {stopSignals, POLLIN, 0}};
     const int ready = poll(fds, 2, timeout);
     if (ready < 0 && errno != EINTR) {
+      client.pollError = errno;
       wl_display_cancel_read(display);
-      return LoopEnd::kFailed;
+      return LoopEnd::kPollFailed;
     }
     if (ready > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
       if (wl_display_read_events(display) < 0) return LoopEnd::kDisplayGone;
@@ -770,8 +985,42 @@ LoopEnd RunLoop(Client& client) {
     }
     if (ready > 0 && fds[1].revents != 0) client.stop = true;
     if (wl_display_dispatch_pending(display) < 0) return LoopEnd::kDisplayGone;
+    AfterEvents(client);
     RunDueTimers(client);
   }
+}
+
+void OnSynced(void* data, wl_callback* callback, uint32_t) {
+  *static_cast<bool*>(data) = true;
+  wl_callback_destroy(callback);
+}
+
+const wl_callback_listener& SyncListener() {
+  static const wl_callback_listener listener = {OnSynced};
+  return listener;
+}
+
+// A round trip to the compositor through the event loop, so that signals end it too.
+LoopEnd RoundTrip(Client& client) {
+  bool done = false;
+  wl_callback* callback = wl_display_sync(client.display);
+  wl_callback_add_listener(callback, &SyncListener(), &done);
+  return RunLoop(client, &done);
+}
+
+// The line for a connection that failed or was closed on a fault; empty for a compositor
+// that simply went away, which ends the program quietly, as a lost X display does.
+std::string ConnectionFault(Client& client) {
+  if (wl_display_get_error(client.display) != EPROTO) return "";
+  const wl_interface* interface = nullptr;
+  uint32_t id = 0;
+  const uint32_t code = wl_display_get_protocol_error(client.display, &interface, &id);
+  std::string text = "the Wayland compositor ended the connection with a protocol error: ";
+  if (!libraryMessage.empty()) return text + libraryMessage;
+  char line[160];
+  std::snprintf(line, sizeof line, "%s@%u: error %u",
+                interface != nullptr ? interface->name : "unknown", id, code);
+  return text + line;
 }
 
 }  // namespace
@@ -788,9 +1037,16 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs) {
     std::perror("lumerin: cannot set up the signal pipe");
     return kModeFailed;
   }
+  // Some launchers leave WAYLAND_SOCKET set and empty, which libwayland would take for a
+  // socket it cannot parse instead of looking at WAYLAND_DISPLAY.
+  const char* socket = std::getenv("WAYLAND_SOCKET");
+  if (socket != nullptr && *socket == '\0') unsetenv("WAYLAND_SOCKET");
+  wl_log_set_handler_client(OnLibraryLog);
+  libraryMessage.clear();
   Client client;
   client.mode = mode;
   client.wanted = outputs;
+  client.settings = Settings;
   // WAYLAND_SOCKET, a connection a nested compositor hands over, or WAYLAND_DISPLAY.
   client.display = wl_display_connect(nullptr);
   if (client.display == nullptr) {
@@ -800,10 +1056,22 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs) {
   client.registry = wl_display_get_registry(client.display);
   wl_registry_add_listener(client.registry, &RegistryListener(), &client);
   // The globals, then what the outputs say about themselves (their names, scales).
-  if (wl_display_roundtrip(client.display) < 0 || wl_display_roundtrip(client.display) < 0) {
-    std::fprintf(stderr, "lumerin: the Wayland display closed the connection\n");
+  for (int trip = 0; trip < 2; ++trip) {
+    const LoopEnd end = RoundTrip(client);
+    if (end == LoopEnd::kDone) continue;
+    int status = kModeEnded;
+    if (end == LoopEnd::kDisplayGone) {
+      const std::string fault = ConnectionFault(client);
+      std::fprintf(stderr, "lumerin: %s\n",
+                   fault.empty() ? "the Wayland display closed the connection" : fault.c_str());
+      status = kModeFailed;
+    } else if (end == LoopEnd::kPollFailed) {
+      std::fprintf(stderr, "lumerin: waiting for the Wayland display failed: %s\n",
+                   std::strerror(client.pollError));
+      status = kModeFailed;
+    }
     Disconnect(client);
-    return kModeFailed;
+    return status;
   }
   if (client.layerShell == nullptr) {
     std::fprintf(stderr,
@@ -834,16 +1102,22 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs) {
   client.started = true;
   for (auto& o : client.outputs) MakeSurface(*o);
 
-  const LoopEnd end = RunLoop(client);
+  const LoopEnd end = RunLoop(client, nullptr);
   int status = kModeEnded;
-  if (end == LoopEnd::kFailed) {
+  if (end == LoopEnd::kNoMemory) {
     std::fprintf(stderr, "lumerin: out of memory for the Wayland buffers\n");
     status = kModeFailed;
-  } else if (end == LoopEnd::kDisplayGone && wl_display_get_error(client.display) == EPROTO) {
-    std::fprintf(stderr, "lumerin: the Wayland compositor reported a protocol error\n");
+  } else if (end == LoopEnd::kPollFailed) {
+    std::fprintf(stderr, "lumerin: waiting for the Wayland display failed: %s\n",
+                 std::strerror(client.pollError));
     status = kModeFailed;
+  } else if (end == LoopEnd::kDisplayGone) {
+    const std::string fault = ConnectionFault(client);
+    if (!fault.empty()) {
+      std::fprintf(stderr, "lumerin: %s\n", fault.c_str());
+      status = kModeFailed;
+    }
   }
-  // A compositor that went away ends the program quietly, as a lost X display does.
   Disconnect(client);
   ResetCurrentString();
   return status;

@@ -39,6 +39,7 @@ class Compositor:
     def __init__(self, folder, process, socket_name):
         self.folder = folder
         self.process = process
+        self.started = 0
         self.env = {k: v for k, v in os.environ.items()
                     if k not in ("DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "SWAYSOCK")}
         self.env.update(XDG_RUNTIME_DIR=str(folder), WAYLAND_DISPLAY=socket_name)
@@ -58,9 +59,21 @@ class Compositor:
             return image.convert("RGB")
 
     def start(self, *args, env=None, **kwargs):
-        return subprocess.Popen([os.environ["LUMERIN_TOOL"], *map(str, args)], env={**self.env, **(env or {})},
-                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
-                                **kwargs)
+        """Starts the tool; its stderr goes to a file, `log(process)` reads it. A pipe that
+        nobody reads while it runs would stop a talkative program (WAYLAND_DEBUG) once full."""
+        self.started += 1
+        path = self.folder / f"lumerin-{self.started}.log"
+        with open(path, "w") as stream:
+            process = subprocess.Popen([os.environ["LUMERIN_TOOL"], *map(str, args)],
+                                       env={**self.env, **(env or {})}, stdout=subprocess.DEVNULL,
+                                       stderr=stream, **kwargs)
+        process.log_path = path
+        return process
+
+
+def log(process):
+    """What a process that Compositor.start started wrote on stderr so far."""
+    return process.log_path.read_text()
 
 
 @contextlib.contextmanager
@@ -103,8 +116,3 @@ def compositor(command, socket_name, extra_env, outputs):
             with contextlib.suppress(ProcessLookupError):
                 os.killpg(process.pid, signal.SIGKILL)
         shutil.rmtree(folder, ignore_errors=True)
-
-
-SWAY = {"WLR_LIBINPUT_NO_DEVICES": "1", "WLR_RENDERER": "pixman"}
-
-

@@ -72,4 +72,26 @@ TEST(OutputScale, LineWidthsAtFractionalScalesAreRoundedAsOnWindows) {
   }
 }
 
+// A compositor may leave a side to the client (0): the surface then covers the output there,
+// and no side is ever empty, which a viewport's destination could not take.
+TEST(OutputScale, AConfiguredSideOfZeroIsTheOutputsOwn) {
+  const struct {
+    const char* what;
+    uint32_t width, height;
+    int32_t outputWidth, outputHeight;
+    LogicalSize expected;
+  } kSizes[] = {
+      {"as configured", 800, 600, 1920, 1080, {800, 600}},
+      {"a width of 0", 0, 600, 1920, 1080, {1920, 600}},
+      {"both 0", 0, 0, 1920, 1080, {1920, 1080}},
+      {"0 on an output of no known size", 0, 0, 0, 0, {1, 1}},
+      {"past the longest side", 4000000000u, 20000, 1, 1, {kMaxBufferSide, kMaxBufferSide}},
+  };
+  for (const auto& c : kSizes) {
+    const LogicalSize got = ConfiguredSize(c.width, c.height, c.outputWidth, c.outputHeight);
+    EXPECT_EQ(got.width, c.expected.width) << c.what;
+    EXPECT_EQ(got.height, c.expected.height) << c.what;
+  }
+}
+
 }  // namespace

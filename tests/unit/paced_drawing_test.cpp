@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 
 #include "core/catalogue.h"
 #include "core/rewrite.h"
@@ -69,6 +70,48 @@ TEST_F(PacedDrawingTest, EachFigureDrawsWithThePensItWasStartedWith) {
     return n;
   };
   EXPECT_LT(lit(first) * 3, lit(second));
+}
+
+// The Wayland client draws into the compositor's buffers (XRGB8888): the one on the screen
+// every frame, a second one only when it is needed, by the segments it lacks. Both then
+// hold the picture one surface drawn at once holds, and a new figure starts both afresh.
+TEST_F(PacedDrawingTest, ABufferBroughtUpLaterHoldsWhatOneDrawnEveryFrameHolds) {
+  PixelSurface whole;
+  Prepare(kDragon, 8, whole);
+  Settings.Background = 0x302010;  // a COLORREF: red 0x10, green 0x20, blue 0x30
+  std::vector<uint32_t> front(200 * 150, 0xDEADBEEF), back(200 * 150, 0xDEADBEEF);
+  PixelSurface onScreen, spare;
+  onScreen.DrawInto(front.data(), 200, 150, PixelOrder::kXrgb);
+  spare.DrawInto(back.data(), 200, 150, PixelOrder::kXrgb);
+  PacedDrawing drawing;
+  PacedDrawing::Held frontHeld, backHeld;
+  drawing.Start(0);
+  for (double t = 0; t < 400; t += 16) {
+    drawing.Advance(t);
+    drawing.DrawUpTo(onScreen, frontHeld, drawing.shownSegments());
+    if (t == 160) drawing.DrawUpTo(spare, backHeld, drawing.shownSegments());
+  }
+  EXPECT_TRUE(drawing.Holds(frontHeld, drawing.shownSegments()));
+  EXPECT_FALSE(drawing.Holds(backHeld, drawing.shownSegments()));
+  drawing.DrawUpTo(spare, backHeld, drawing.shownSegments());
+  EXPECT_EQ(front, back);
+  // Drawn whole at once, as a surface of its own (canvas order) does it.
+  PacedDrawing reference;
+  reference.Start(0, whole);
+  PacedDrawing::Held wholeHeld;
+  reference.DrawUpTo(whole, wholeHeld, drawing.shownSegments());
+  for (size_t i = 0; i < front.size(); ++i) {
+    const uint32_t rgba = whole.pixels()[i];  // red in the low byte
+    const uint32_t xrgb = (rgba & 0xFF) << 16 | (rgba & 0xFF00) | (rgba >> 16 & 0xFF);
+    ASSERT_EQ(front[i] & 0xFFFFFF, xrgb) << i;
+  }
+  EXPECT_EQ(front[0] & 0xFFFFFF, 0x102030u);  // the background, blue in the low byte
+  // The next figure clears each buffer the first time it is drawn into.
+  Settings.Background = 0x000000;
+  drawing.Start(1000);
+  drawing.DrawUpTo(spare, backHeld, 0);
+  EXPECT_EQ(std::set<uint32_t>(back.begin(), back.end()), std::set<uint32_t>{0xFF000000});
+  EXPECT_NE(std::set<uint32_t>(front.begin(), front.end()).size(), 1u);
 }
 
 struct GapCase {
