@@ -93,6 +93,14 @@ bool FixedFractalCursor::Advance() {
   return true;
 }
 
+bool FixedFractalCursor::Rebuild() const {
+  if (generation_ < 0) return false;
+  ResetCurrentString();
+  // The empty string's first rewrite gives the axiom, generation 0.
+  for (int64_t i = 0; i <= generation_; ++i) Rewrite();
+  return true;
+}
+
 void RunFixedFractal(AnimationPlatform& platform) {
   FixedFractalCursor cursor;
   for (;;) {

@@ -52,6 +52,10 @@ class FixedFractalCursor {
   // of generations is empty. The first call writes the start heading Settings.Angle into
   // entry NumFractal, once, for every loop and edition of the fixed mode.
   bool Advance();
+  // Rebuilds CurrentString from the axiom at the generation the last Advance brought it
+  // to, for a caller that draws several figures in turn through the one CurrentString.
+  // False, and nothing rewritten, before the first Advance.
+  bool Rebuild() const;
 
  private:
   int64_t generation_ = -1;  // in CurrentString; -1 before the first drawing

@@ -87,6 +87,24 @@ const char kWallpaperUsage[] =
     "or a compositor without the layer shell, 2 for a refused command line or configuration\n"
     "file or an --output that names no output.\n";
 
+// The Wayland edition's settings from `setup`: each output's, and the file read again.
+WaylandSettings WaylandSettingsFrom(SaverSetup& setup, bool followBattery) {
+  WaylandSettings settings;
+  settings.forOutput = [&setup](const std::string& output) {
+    const OutputSettings chosen = setup.For(output);
+    return WaylandOutputSettings{chosen.settings, chosen.pauseOnBattery};
+  };
+  settings.path = setup.path();
+  settings.reload = [&setup] {
+    const std::string bad = setup.Reload();
+    if (bad.empty()) return true;
+    std::fprintf(stderr, "lumerin: %s; drawing on as before\n", bad.c_str());
+    return false;
+  };
+  settings.followBattery = followBattery;
+  return settings;
+}
+
 // The configuration file where the environment puts it.
 std::string ConfigPath() {
   return SaverConfigPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
@@ -104,7 +122,8 @@ int RunSaver(const Args& args) {
     return 0;
   }
   // In a Wayland session without a window named, the figures go over every output.
-  if (!command.windowNamed && WaylandSessionNamed()) return RunWayland(WaylandMode::kSaver, {});
+  if (!command.windowNamed && WaylandSessionNamed())
+    return RunWayland(WaylandMode::kSaver, {}, WaylandSettingsFrom(setup, false));
   // X11 has no outputs: the file's own values hold, and its sections are not read.
   const SettingsReload reload = {setup.path(), [&setup] {
                                    const std::string bad = setup.Reload();
@@ -127,7 +146,8 @@ int RunWallpaper(const Args& args) {
     std::fputs(kWallpaperUsage, stdout);
     return 0;
   }
-  return RunWayland(WaylandMode::kWallpaper, setup.command().outputs);
+  return RunWayland(WaylandMode::kWallpaper, setup.command().outputs,
+                    WaylandSettingsFrom(setup, true));
 }
 
 int RunPower(const Args& args) {

@@ -20,9 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "core/catalogue.h"
 #include "core/rewrite.h"
 #include "fractional-scale-v1-client.h"
 #include "host/closing_rules.h"
+#include "host/config_watch_posix.h"
 #include "host/linux_modes_posix.h"
 #include "layer_shell-client.h"
 #include "render/pixel_surface.h"
@@ -32,6 +34,7 @@
 #include "saver/random.h"
 #include "settings/settings.h"
 #include "viewporter-client.h"
+#include "wayland/battery_wayland.h"
 #include "wayland/output_scale.h"
 #include "xdg-output-unstable-v1-client.h"
 
@@ -111,8 +114,14 @@ struct FigureSurface {
   int front = -1;  // the buffer committed last, -1 when none is
 
   SettingsRecord settings = {};  // what its figures are drawn with
+  bool stillOnBattery = false;   // its settings ask for a still figure on battery power
+  bool still = false;            // shown whole and still: the machine runs on battery
+  // The fixed mode's generations: the client's cursor, shared by every surface whose
+  // settings draw the same figure as the client's own, or one of its own.
+  FixedFractalCursor cursor;
+  int64_t advances = 0;  // the drawings of its cursor it has shown
+  int64_t pick = 0;      // CurrentString's version its figure was recorded from
   PacedDrawing drawing;
-  int64_t pick = 0;  // the client's pick its figure was prepared from (CurrentString's then)
   wl_callback* frame = nullptr;
   double timerAt = -1;  // the end of the pause, -1 when none is due
 };
@@ -157,14 +166,20 @@ struct Client {
   std::vector<std::unique_ptr<Output>> outputs;
   bool started = false;  // the outputs named were checked; surfaces may be made
   bool stop = false;
-  bool failed = false;   // no memory for a buffer, or no file for it
-  int pollError = 0;     // why the wait for events failed
-  bool trimDue = false;  // a pause began: the resident set is trimmed before the wait
+  bool failed = false;              // no memory for a buffer, or no file for it
+  int pollError = 0;                // why the wait for events failed
+  ConfigWatch* watch = nullptr;     // the configuration file, once the surfaces are made
+  BatteryWatch* battery = nullptr;  // UPower's word, where the settings follow it
+  bool trimDue = false;             // a pause began: the resident set is trimmed before the wait
 
-  SettingsRecord settings = {};  // what new surfaces start with
+  const WaylandSettings* source = nullptr;
+  SettingsRecord settings = {};  // what holds for every output
+  bool onBattery = false;
   PacedPlatform platform;
-  FixedFractalCursor cursor;
-  int64_t picks = 0;  // the drawings prepared into CurrentString so far
+  FixedFractalCursor cursor;  // the fixed mode's generations for the client's own settings
+  int64_t advances = 0;       // the drawings of that cursor so far
+  int64_t picks = 0;          // CurrentString's version: every drawing written into it
+  const FixedFractalCursor* holder = nullptr;  // the cursor whose generation it holds
 };
 
 // Buffers --------------------------------------------------------------------------------
@@ -295,20 +310,49 @@ void Present(FigureSurface& s, bool wantFrame) {
   }
 }
 
+// Whether the surface's fixed-mode figures are the client's own, whose generations every
+// such surface shows together.
+bool SharesCursor(const FigureSurface& s) {
+  const SettingsRecord& a = s.settings;
+  const SettingsRecord& b = s.client->settings;
+  return b.DefaultMode == 0 && a.NumFractal == b.NumFractal && a.iterFrom == b.iterFrom &&
+         a.iterTo == b.iterTo && a.Angle == b.Angle;
+}
+
 // Starts the surface's next figure: in the slideshow a pick of its own; in the fixed mode
-// the generation the other surfaces show, or the next one when this surface was showing
-// the latest (`again` keeps the latest, for a surface that must start afresh).
+// the generation the surfaces sharing its cursor show, or the next one when this surface
+// was showing the latest (`again` keeps the latest, for a surface that must start afresh).
+// CurrentString serves every surface in turn: a generation another figure displaced is
+// rebuilt from the axiom.
 void StartFigure(FigureSurface& s, double now, bool again) {
   Client& client = *s.client;
   Settings = s.settings;
   SetDrawingArea(s.geometry.width, s.geometry.height);
   bool ready;
-  if (Settings.DefaultMode == 0 && client.picks > 0 && (again || s.pick < client.picks)) {
-    ready = true;  // CurrentString still holds the latest generation
+  bool rewritten = true;
+  if (Settings.DefaultMode != 0) {
+    PrepareSlideshowDrawing(client.platform);
+    client.holder = nullptr;
+    ready = true;
   } else {
-    ready = PrepareNextDrawing(client.platform, client.cursor);
-    if (ready) ++client.picks;
+    // The heading is the entry's, which surfaces of other settings may have turned.
+    SetStartAngle(Settings.NumFractal, Settings.Angle);
+    const bool shared = SharesCursor(s);
+    FixedFractalCursor& cursor = shared ? client.cursor : s.cursor;
+    int64_t& advances = shared ? client.advances : s.advances;
+    const bool holds = client.holder == &cursor;
+    if (advances > 0 && (again || s.advances < advances)) {
+      rewritten = !holds;
+      ready = holds || cursor.Rebuild();  // the latest generation, shown here too
+    } else {
+      if (!holds) cursor.Rebuild();  // Advance goes on from the generation before
+      ready = cursor.Advance();
+      if (ready) ++advances;
+    }
+    s.advances = advances;
+    client.holder = ready ? &cursor : nullptr;
   }
+  if (rewritten) ++client.picks;
   if (ready) {
     s.pick = client.picks;
     s.drawing.Start(now);
@@ -321,7 +365,7 @@ void StartFigure(FigureSurface& s, double now, bool again) {
 // Draws what is due: while the figure grows, on every frame callback; during a pause no
 // callback is asked for, only the loop's timer for its end.
 void Step(FigureSurface& s, double now) {
-  if (!s.fitted) return;
+  if (!s.fitted || s.drawing.suspended()) return;
   double next;
   for (;;) {
     next = s.drawing.Advance(now);
@@ -334,12 +378,28 @@ void Step(FigureSurface& s, double now) {
   Present(s, next == PacedDrawing::kNextFrame);
 }
 
+// Step for a surface that may stand still: a still one shows its figure whole once (after
+// a new size or a new figure) and then asks for neither frames nor timers; one that no
+// longer stands still grows on from where it stood.
+void Show(FigureSurface& s, double now) {
+  s.drawing.SetWhole(s.still);
+  s.drawing.Resume(now);
+  Step(s, now);
+  if (s.still) s.drawing.Suspend(now);
+}
+
+void SetStill(FigureSurface& s, bool still) {
+  if (s.still == still) return;
+  s.still = still;
+  Show(s, NowMs());
+}
+
 // Starts the surface's figure afresh and shows it: after a change of its size that its
 // figure cannot follow (`again`, as in StartFigure), or of its settings.
 void RestartFigure(FigureSurface& s, bool again) {
   const double now = NowMs();
   StartFigure(s, now, again);
-  Step(s, now);
+  Show(s, now);
 }
 
 void OnFrameDone(void* data, wl_callback* callback, uint32_t) {
@@ -390,9 +450,10 @@ void Fit(FigureSurface& s) {
     return;
   }
   Settings = s.settings;
+  if (Settings.DefaultMode == 0) SetStartAngle(Settings.NumFractal, Settings.Angle);
   SetDrawingArea(geometry.width, geometry.height);
   s.drawing.Refit();
-  Step(s, NowMs());
+  Show(s, NowMs());
 }
 
 void OnScaleSynced(void* data, wl_callback* callback, uint32_t) {
@@ -457,6 +518,7 @@ void MakeFigureSurface(Client& client, FigureSurface& s, int32_t scale) {
 
 // Everything of the surface but its role, which the caller has destroyed first.
 void DropFigureSurface(FigureSurface& s) {
+  if (s.client != nullptr && s.client->holder == &s.cursor) s.client->holder = nullptr;
   if (s.frame != nullptr) wl_callback_destroy(s.frame);
   if (s.scaleSync != nullptr) wl_callback_destroy(s.scaleSync);
   for (Buffer& b : s.buffers) FreeBuffer(b);
@@ -513,6 +575,10 @@ void MakeSurface(Output& o) {
   Client& client = *o.client;
   if (o.view.surface != nullptr || !Wanted(client, o)) return;
   MakeFigureSurface(client, o.view, o.scale);
+  const WaylandOutputSettings chosen = client.source->forOutput(o.name);
+  o.view.settings = chosen.settings;
+  o.view.stillOnBattery = chosen.stillOnBattery;
+  o.view.still = client.onBattery && chosen.stillOnBattery;
   const bool saver = client.mode == WaylandMode::kSaver;
   o.layer = zwlr_layer_shell_v1_get_layer_surface(
       client.layerShell, o.view.surface, o.output,
@@ -905,6 +971,7 @@ std::string OutputNames(const Client& client) {
 double NextTimer(const Client& client) {
   double next = -1;
   for (const auto& o : client.outputs) {
+    if (o->view.drawing.suspended()) continue;
     const double at = o->view.timerAt;
     if (at >= 0 && (next < 0 || at < next)) next = at;
   }
@@ -915,10 +982,40 @@ void RunDueTimers(Client& client) {
   const double now = NowMs();
   for (auto& o : client.outputs) {
     FigureSurface& s = o->view;
-    if (s.timerAt >= 0 && s.timerAt <= now) {
+    if (s.timerAt >= 0 && s.timerAt <= now && !s.drawing.suspended()) {
       s.timerAt = -1;
       Step(s, now);
     }
+  }
+}
+
+// New settings from the configuration file: every output starts its figure afresh with
+// its own. A bad file changes nothing (the reader said why).
+void ReloadSettings(Client& client) {
+  if (!client.source->reload()) return;
+  client.settings = client.source->forOutput("").settings;
+  client.cursor = FixedFractalCursor();
+  client.advances = 0;
+  client.holder = nullptr;
+  for (auto& o : client.outputs) {
+    FigureSurface& s = o->view;
+    if (s.surface == nullptr) continue;
+    const WaylandOutputSettings chosen = client.source->forOutput(o->name);
+    s.settings = chosen.settings;
+    s.stillOnBattery = chosen.stillOnBattery;
+    s.still = client.onBattery && chosen.stillOnBattery;
+    s.cursor = FixedFractalCursor();
+    s.advances = 0;
+    if (s.fitted) RestartFigure(s, false);
+  }
+}
+
+// On battery power the outputs that ask for it stand still; back on mains they grow on.
+void FollowBattery(Client& client, bool onBattery) {
+  client.onBattery = onBattery;
+  for (auto& o : client.outputs) {
+    FigureSurface& s = o->view;
+    if (s.surface != nullptr) SetStill(s, onBattery && s.stillOnBattery);
   }
 }
 
@@ -971,8 +1068,18 @@ LoopEnd RunLoop(Client& client, const bool* done) {
     const double timer = NextTimer(client);
     int timeout = -1;
     if (timer >= 0) timeout = static_cast<int>(std::ceil(std::max(0.0, timer - NowMs())));
-    pollfd fds[2] = {{wl_display_get_fd(display), events, 0}, {stopSignals, POLLIN, 0}};
-    const int ready = poll(fds, 2, timeout);
+    if (client.battery != nullptr) {
+      const int busTimeout = client.battery->timeoutMs();
+      if (busTimeout >= 0 && (timeout < 0 || busTimeout < timeout)) timeout = busTimeout;
+    }
+    // A descriptor of -1 (no watch, no bus) is passed over by poll.
+    pollfd fds[4] = {
+        {wl_display_get_fd(display), events, 0},
+        {stopSignals, POLLIN, 0},
+        {client.watch != nullptr ? client.watch->fd() : -1, POLLIN, 0},
+        {client.battery != nullptr ? client.battery->fd() : -1,
+         static_cast<short>(client.battery != nullptr ? client.battery->events() : 0), 0}};
+    const int ready = poll(fds, 4, timeout);
     if (ready < 0 && errno != EINTR) {
       client.pollError = errno;
       wl_display_cancel_read(display);
@@ -986,6 +1093,9 @@ LoopEnd RunLoop(Client& client, const bool* done) {
     if (ready > 0 && fds[1].revents != 0) client.stop = true;
     if (wl_display_dispatch_pending(display) < 0) return LoopEnd::kDisplayGone;
     AfterEvents(client);
+    if (ready > 0 && fds[2].revents != 0 && client.watch->TakeChange()) ReloadSettings(client);
+    if (client.battery != nullptr && client.battery->Dispatch())
+      FollowBattery(client, client.battery->onBattery());
     RunDueTimers(client);
   }
 }
@@ -1031,7 +1141,8 @@ bool WaylandSessionNamed() {
   return (display != nullptr && *display != '\0') || (socket != nullptr && *socket != '\0');
 }
 
-int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs) {
+int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs,
+               const WaylandSettings& settings) {
   stopSignals = InstallStopSignals();
   if (stopSignals < 0) {
     std::perror("lumerin: cannot set up the signal pipe");
@@ -1046,7 +1157,8 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs) {
   Client client;
   client.mode = mode;
   client.wanted = outputs;
-  client.settings = Settings;
+  client.source = &settings;
+  client.settings = settings.forOutput("").settings;
   // WAYLAND_SOCKET, a connection a nested compositor hands over, or WAYLAND_DISPLAY.
   client.display = wl_display_connect(nullptr);
   if (client.display == nullptr) {
@@ -1099,6 +1211,13 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs) {
   }
 
   randomTickSource = DistinctTicks;
+  ConfigWatch watch;
+  if (!settings.path.empty() && watch.Start(settings.path)) client.watch = &watch;
+  BatteryWatch battery;
+  if (settings.followBattery) {
+    battery.Start();
+    client.battery = &battery;
+  }
   client.started = true;
   for (auto& o : client.outputs) MakeSurface(*o);
 

@@ -7,12 +7,32 @@
 // connection for the length of the call.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "settings/settings.h"
 
 enum class WaylandMode {
   kWallpaper,  // the background layer, no keyboard, no seat
   kSaver,      // the overlay layer, every key; input ends it
+};
+
+// What the figures of one output are drawn with.
+struct WaylandOutputSettings {
+  SettingsRecord settings;
+  bool stillOnBattery = false;  // its figure stands still, whole, while on battery power
+};
+
+// Where the outputs' settings come from: `forOutput` gives those of an output by its name
+// (the empty name: what holds for every output). `path` (empty for none) is watched, and
+// on a change (or SIGHUP) `reload` reads it again and returns true, or keeps what was
+// read, says why on stderr and returns false. `followBattery` starts the watch on UPower.
+struct WaylandSettings {
+  std::function<WaylandOutputSettings(const std::string& output)> forOutput;
+  std::string path;
+  std::function<bool()> reload;
+  bool followBattery = false;
 };
 
 // Whether the environment names a Wayland display ($WAYLAND_DISPLAY or $WAYLAND_SOCKET).
@@ -24,4 +44,8 @@ bool WaylandSessionNamed();
 // error or no memory for the buffers, 2 when `outputs` (empty: every output) names an
 // output there is not.
 // Prints one line on stderr for every code but 0.
-int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs);
+// New settings start each output's figure afresh with its own. While the machine runs on
+// battery, the outputs whose settings ask for it show their figure whole and still, and
+// ask for no frame.
+int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs,
+               const WaylandSettings& settings);

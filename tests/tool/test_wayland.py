@@ -417,4 +417,83 @@ def test_power_follows_upower_and_counts_no_bus_or_no_upower_as_mains():
             assert follower.stdout.readline() == "mains\n"
             bus.start_upower(on_battery=True)
             assert follower.stdout.readline() == "battery\n"
-            assert end_quietly(follower) < 1
+            assert end_quietly(follower, logged=True) < 1
+            assert follower.stderr.read() == ""
+
+
+# The configuration file and the battery ---------------------------------------------------
+def config_home(text):
+    """A folder for XDG_CONFIG_HOME whose lumerin/config holds `text`."""
+    folder = Path(tempfile.mkdtemp(prefix="lumerin-config-"))
+    (folder / "lumerin").mkdir()
+    (folder / "lumerin" / "config").write_text(text)
+    return folder
+
+
+def rewrite(home, text):
+    """Writes the file anew and renames it over the old one, as editors do."""
+    fresh = home / "lumerin" / "config.new"
+    fresh.write_text(text)
+    fresh.rename(home / "lumerin" / "config")
+
+
+def test_the_file_and_its_sections_give_each_output_its_settings_and_are_taken_live(
+        shared_sway):
+    home = config_home("# every output\nfractal = 6\nfrom = 1\nto = 1\npause = 50\n"
+                       "background = 102030\n[output HEADLESS-2]\nbackground = 304050\n")
+    env = {"XDG_CONFIG_HOME": str(home)}
+    with running(shared_sway.start("wallpaper", env=env)) as paper:
+        assert wait_for(lambda: figure_drawn(shared_sway, "HEADLESS-1", (0x10, 0x20, 0x30)) and
+                        figure_drawn(shared_sway, "HEADLESS-2", (0x30, 0x40, 0x50)), 5)
+        rewrite(home, "fractal = 6\nfrom = 1\nto = 1\npause = 50\nbackground = 203040\n")
+        assert wait_for(lambda: all(figure_drawn(shared_sway, o, (0x20, 0x30, 0x40))
+                                    for o in SIZES), 3)
+        # A bad value: everything stays as it was, and the line is named.
+        rewrite(home, "fractal = 6\npause = 50\npalette = 9\n")
+        assert wait_for(lambda: "config:3: " in log(paper), 3), log(paper)
+        assert "drawing on as before" in log(paper)
+        time.sleep(0.5)
+        assert all(figure_drawn(shared_sway, o, (0x20, 0x30, 0x40)) for o in SIZES)
+        assert end_quietly(paper, logged=True) < 0.5
+    # The command line wins over the file; a bad file stops the start, naming its line.
+    with running(shared_sway.start("wallpaper", "--background", "405060", env=env)) as paper:
+        rewrite(home, "fractal = 6\nfrom = 1\nto = 1\npause = 50\nbackground = 203040\n")
+        assert wait_for(lambda: all(figure_drawn(shared_sway, o, (0x40, 0x50, 0x60))
+                                    for o in SIZES), 5)
+        assert end_quietly(paper) < 0.5
+    rewrite(home, "fractal = 6\n\npalette = 9\n")
+    result = subprocess.run([tool(), "wallpaper"], env={**shared_sway.env, **env},
+                            capture_output=True, text=True, timeout=30)
+    assert result.returncode == 2
+    assert f"{home}/lumerin/config:3: " in result.stderr
+
+
+def test_on_battery_each_figure_stands_still_and_grows_again_on_mains(shared_sway):
+    from upower_standin import system_bus
+
+    def attaches(process):
+        return len(requests(process, "wl_surface.attach"))
+
+    with system_bus() as bus:
+        bus.start_upower(on_battery=True)
+        env = {**bus.env, "XDG_CONFIG_HOME": "/nonexistent", "WAYLAND_DEBUG": "client"}
+        with running(shared_sway.start("wallpaper", *KOCH, "--pause", "0",
+                                       "--background", "102030", env=env)) as paper:
+            # Whole at once, and then not one picture more, though the pause is 0.
+            assert wait_for(lambda: all(figure_drawn(shared_sway, o, (0x10, 0x20, 0x30))
+                                        for o in SIZES), 3)
+            still = attaches(paper)
+            time.sleep(3)
+            assert attaches(paper) == still
+            assert "wl_surface.frame" not in log(paper).split("wl_surface.attach")[-1]
+            bus.set_on_battery(False)
+            assert wait_for(lambda: attaches(paper) > still + 10, 3)
+            assert end_quietly(paper, logged=True) < 0.5
+        # --battery draw keeps drawing.
+        with running(shared_sway.start("wallpaper", *KOCH, "--pause", "0", "--battery", "draw",
+                                       env=env)) as paper:
+            bus.set_on_battery(True)
+            assert wait_for(lambda: attaches(paper) > 20, 3)
+            before = attaches(paper)
+            assert wait_for(lambda: attaches(paper) > before + 10, 3)
+            assert end_quietly(paper, logged=True) < 0.5

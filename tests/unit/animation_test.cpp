@@ -264,6 +264,31 @@ TEST_F(Animation, FixedModeWithOneGenerationRebuildsItEachCycle) {
   for (const auto& d : platform.drawings) EXPECT_EQ(d.text, Generation(6, 2));
 }
 
+// Two figures of other fractals drawn in turn through the one CurrentString, as the
+// Wayland outputs with settings of their own do: each cursor rebuilds its generation.
+TEST_F(Animation, FixedModeCursorsTakingTurnsRebuildTheirOwnGenerations) {
+  FixedFractalCursor dragon, island;
+  EXPECT_FALSE(dragon.Rebuild()) << "nothing to rebuild before the first drawing";
+  Settings.iterFrom = 2;
+  Settings.iterTo = 5;
+  for (int round = 0; round < 6; ++round) {
+    Settings.NumFractal = 4;
+    EXPECT_EQ(dragon.Rebuild(), round > 0);
+    ASSERT_TRUE(dragon.Advance());
+    std::string text = CurrentString;  // read before Generation, which empties it
+    EXPECT_EQ(text, Generation(4, 2 + round % 4)) << round;
+    Settings.NumFractal = 6;
+    EXPECT_EQ(island.Rebuild(), round > 0);
+    ASSERT_TRUE(island.Advance());
+    text = CurrentString;
+    EXPECT_EQ(text, Generation(6, 2 + round % 4)) << round;
+    Settings.NumFractal = 4;
+    ASSERT_TRUE(dragon.Rebuild());
+    text = CurrentString;
+    EXPECT_EQ(text, Generation(4, 2 + round % 4)) << round;
+  }
+}
+
 TEST_F(Animation, FixedModeWithAnEmptyRangeDrawsNothingAndWaits) {
   Settings.NumFractal = 6;
   Settings.iterFrom = 3;
