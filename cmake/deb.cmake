@@ -53,4 +53,7 @@ command, which also draws the figures into PNG, SVG and animated GIF images.
 On Wayland compositors with the layer shell (sway, Hyprland, river, Wayfire,
 labwc, KDE Plasma) it runs as a screen saver for swayidle or hypridle and as a
 live wallpaper.")
+# The lock's PAM service is the administrator's to change: a conffile.
+file(WRITE ${CMAKE_BINARY_DIR}/deb-control/conffiles "/etc/pam.d/lumerin\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/deb-control/conffiles)
 include(CPack)

@@ -35,7 +35,8 @@ foreach(xml
     ${WAYLAND_PROTOCOLS_DIR}/stable/xdg-shell/xdg-shell.xml
     ${WAYLAND_PROTOCOLS_DIR}/unstable/xdg-output/xdg-output-unstable-v1.xml
     ${WAYLAND_PROTOCOLS_DIR}/stable/viewporter/viewporter.xml
-    ${WAYLAND_PROTOCOLS_DIR}/staging/fractional-scale/fractional-scale-v1.xml)
+    ${WAYLAND_PROTOCOLS_DIR}/staging/fractional-scale/fractional-scale-v1.xml
+    ${WAYLAND_PROTOCOLS_DIR}/staging/ext-session-lock/ext-session-lock-v1.xml)
   get_filename_component(stem ${xml} NAME_WE)
   add_custom_command(
     OUTPUT ${LUMERIN_WAYLAND_DIR}/${stem}-client.h ${LUMERIN_WAYLAND_DIR}/${stem}.c
@@ -99,6 +100,17 @@ install(CODE "
   configure_file([[${PROJECT_SOURCE_DIR}/packaging/lumerin-wallpaper.service.in]]
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/lumerin-wallpaper.service\" @ONLY)
   message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/lumerin-wallpaper.service\")
+")
+# The lock's PAM service: /etc/pam.d/lumerin for the prefix /usr (the package), else the
+# prefix's own etc/pam.d, for a system whose PAM reads it there.
+install(CODE "
+  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+    set(pam_dir /etc/pam.d)
+  else()
+    set(pam_dir \"\${CMAKE_INSTALL_PREFIX}/etc/pam.d\")
+  endif()
+  file(INSTALL [[${PROJECT_SOURCE_DIR}/packaging/lumerin.pam]] DESTINATION \"\${pam_dir}\"
+    RENAME lumerin PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 ")
 set(LUMERIN_COMPLETIONS ${CMAKE_BINARY_DIR}/completions)
 add_custom_command(

@@ -41,9 +41,11 @@ std::vector<CommandWords> Commands() {
       break;
     }
     const std::string name = usage.name;
-    if (name == "saver" || name == "wallpaper") {
+    if (name == "saver" || name == "wallpaper" || name == "lock") {
       for (const SaverOptionInfo& info : SaverOptionList()) {
-        const bool taken = name == "saver" ? info.saver : info.wallpaper;
+        const bool taken = name == "saver"       ? info.saver
+                           : name == "wallpaper" ? info.wallpaper
+                                                 : info.lock;
         const std::string n = info.name;
         if (!taken || n == "--visual" || n == "--install" || n == "--mono" || n == "--fps" ||
             n == "--no-fps")
@@ -186,7 +188,7 @@ void Bash(const std::vector<CommandWords>& commands) {
     }
     if (options.empty()) continue;
     std::string spelt = Join(options);
-    if (c.name == "saver" || c.name == "wallpaper") {
+    if (c.name == "saver" || c.name == "wallpaper" || c.name == "lock") {
       // "--a --b" becomes "${dashes}a ${dashes}b".
       spelt.clear();
       for (const std::string& o : options)

@@ -41,6 +41,10 @@ const Command kCommands[] = {
     {"wallpaper", RunWallpaper,
      "wallpaper [OPTIONS] [--output NAME]...\n"
      "                             a live wallpaper on Wayland (see 'lumerin wallpaper --help')"},
+    {"lock", RunLock,
+     "lock [OPTIONS] [--daemonize]\n"
+     "                             locks a Wayland session with the figures growing on\n"
+     "                             every output (see 'lumerin lock --help')"},
     {"power", RunPower,
      "power [--follow]           'battery' or 'mains', as UPower tells the wallpaper;\n"
      "                             with --follow, again at every change"},

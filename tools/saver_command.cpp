@@ -1,12 +1,15 @@
 // lumerin saver: the display mode for XScreenSaver and the other hosts that run its
 // display modes, or a window of its own, or in a Wayland session the figures over every
-// output; lumerin wallpaper: the figures on the outputs' background; lumerin power: the
-// battery as the wallpaper sees it. The configuration file and the options are read first
-// (saver_setup.cpp), with no X or Wayland call, so that bad input ends the program before
-// any window is touched; the drawing itself is x11/saver_x11.cpp's and
-// wayland/saver_wayland.cpp's.
+// output; lumerin wallpaper: the figures on the outputs' background; lumerin lock: the
+// figures on a locked Wayland session; lumerin power: the battery as the wallpaper sees it. The
+// configuration file and the options are read first (saver_setup.cpp), with no X or Wayland call,
+// so that bad input ends the program before any window is touched; the drawing itself is
+// x11/saver_x11.cpp's and wayland/saver_wayland.cpp's.
 #include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -86,6 +89,24 @@ const char kWallpaperUsage[] =
     "Exit status: 0 when stopped (a signal, the compositor gone), 1 for no Wayland display\n"
     "or a compositor without the layer shell, 2 for a refused command line or configuration\n"
     "file or an --output that names no output.\n";
+
+const char kLockUsage[] =
+    "usage: lumerin lock [OPTION]... [--daemonize]\n"
+    "Locks the Wayland session (ext-session-lock-v1: sway 1.8 and later, Hyprland, niri,\n"
+    "river, labwc, Wayfire) and grows the figures on every output until the user's\n"
+    "password, typed there and checked through PAM (/etc/pam.d/lumerin), unlocks it.\n"
+    "Return checks what was typed, Backspace takes a character back, Escape and Ctrl+U\n"
+    "clear it. A signal or a crash leaves the session locked.\n"
+    "  --daemonize          return once the compositor has locked the session (for\n"
+    "                       'swayidle -w before-sleep'), the lock going on in the background\n"
+    "What it draws: the options of 'lumerin saver --help' (--slideshow, --fractal, --from,\n"
+    "--to, --pause, --width, --angle, --palette, --background) and the configuration file\n"
+    "with its output sections, as 'lumerin wallpaper --help' tells.\n"
+    "  --help               this text\n"
+    "Exit status: 0 once unlocked by the user's password (with --daemonize: once locked),\n"
+    "1 for no Wayland display, a compositor without the session lock or one that refuses\n"
+    "it or does not lock within 5 seconds, or an end by a signal (the session stays\n"
+    "locked), 2 for a refused command line or configuration file.\n";
 
 // The Wayland edition's settings from `setup`: each output's, and the file read again.
 WaylandSettings WaylandSettingsFrom(SaverSetup& setup, bool followBattery) {
@@ -171,4 +192,52 @@ int RunPower(const Args& args) {
     if ((ready > 0 && fds[1].revents != 0) || (ready < 0 && errno != EINTR)) return 0;
     battery.Dispatch();
   }
+}
+
+int RunLock(const Args& args) {
+  SaverSetup setup(args, SaverCommandKind::kLock, ConfigPath());
+  const std::string refused = setup.Load();
+  if (!refused.empty()) return UsageError(refused);
+  if (setup.command().help) {
+    std::fputs(kLockUsage, stdout);
+    return 0;
+  }
+  WaylandSettings settings = WaylandSettingsFrom(setup, false);
+  if (!setup.command().daemonize) return RunWayland(WaylandMode::kLock, {}, settings);
+  // The lock goes on in a child of its own session; this process returns 0 only when the
+  // child says the compositor has locked, else the child's status.
+  int locked[2];
+  if (pipe2(locked, O_CLOEXEC) != 0) {
+    std::perror("lumerin: cannot set up the lock's pipe");
+    return kModeFailed;
+  }
+  const pid_t child = fork();
+  if (child < 0) {
+    std::perror("lumerin: cannot start the lock");
+    return kModeFailed;
+  }
+  if (child == 0) {
+    close(locked[0]);
+    setsid();
+    const int none = open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (none >= 0) {
+      dup2(none, STDIN_FILENO);
+      dup2(none, STDOUT_FILENO);
+      close(none);
+    }
+    settings.lockedFd = locked[1];
+    return RunWayland(WaylandMode::kLock, {}, settings);
+  }
+  close(locked[1]);
+  char byte = 0;
+  ssize_t got;
+  do {
+    got = read(locked[0], &byte, 1);
+  } while (got < 0 && errno == EINTR);
+  close(locked[0]);
+  if (got == 1) return 0;
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) != 0 ? WEXITSTATUS(status) : kModeFailed;
 }

@@ -30,14 +30,23 @@ enum class OptionId {
   kBattery,
   kHelp,
   kOutput,
+  kDaemonize,
   kIgnored,  // a standard display-mode option that means nothing here
 };
 
 enum class Value { kNone, kNumber, kGeneration, kColor, kWindowId, kName, kBatteryRule };
 
 // Which commands take an option on their command line: the windows are the saver's, the
-// outputs and the battery rule the wallpaper's. kFile: a key of the configuration file.
-enum Takers : uint8_t { kSaverOnly = 1, kWallpaperOnly = 2, kBoth = 3, kFile = 4 };
+// outputs and the battery rule the wallpaper's, the return once locked the lock's; the
+// drawing options are all three's. kFile: a key of the configuration file.
+enum Takers : uint8_t {
+  kSaverOnly = 1,
+  kWallpaperOnly = 2,
+  kBoth = 3,
+  kFile = 4,
+  kLockOnly = 8,
+  kDrawing = kBoth | kLockOnly,
+};
 
 struct Option {
   const char* name;
@@ -53,19 +62,20 @@ const Option kOptions[] = {
     {"--window", OptionId::kWindow, Value::kNone, "", 0, 0, kSaverOnly},
     {"--window-id", OptionId::kWindowId, Value::kWindowId, "ID", 0, 0, kSaverOnly},
     {"--output", OptionId::kOutput, Value::kName, "NAME", 0, 0, kWallpaperOnly},
-    {"--slideshow", OptionId::kSlideshow, Value::kNone, "", 0, 0, kBoth | kFile},
-    {"--fractal", OptionId::kFractal, Value::kNumber, "N", 0, kFractalCount - 1, kBoth | kFile},
-    {"--from", OptionId::kFrom, Value::kGeneration, "G", 0, 0, kBoth | kFile},
-    {"--to", OptionId::kTo, Value::kGeneration, "G", 0, 0, kBoth | kFile},
-    {"--pause", OptionId::kPause, Value::kNumber, "TENTHS", 0, kTimeOutMaxTenths, kBoth | kFile},
+    {"--slideshow", OptionId::kSlideshow, Value::kNone, "", 0, 0, kDrawing | kFile},
+    {"--fractal", OptionId::kFractal, Value::kNumber, "N", 0, kFractalCount - 1, kDrawing | kFile},
+    {"--from", OptionId::kFrom, Value::kGeneration, "G", 0, 0, kDrawing | kFile},
+    {"--to", OptionId::kTo, Value::kGeneration, "G", 0, 0, kDrawing | kFile},
+    {"--pause", OptionId::kPause, Value::kNumber, "TENTHS", 0, kTimeOutMaxTenths, kDrawing | kFile},
     {"--width", OptionId::kWidth, Value::kNumber, "PIXELS", kLineWidthMinPixels,
-     kLineWidthMaxPixels, kBoth | kFile},
-    {"--angle", OptionId::kAngle, Value::kNumber, "DEGREES", 0, kAngleMaxDegrees, kBoth | kFile},
-    {"--palette", OptionId::kPalette, Value::kNumber, "N", 0, kPaletteCount - 1, kBoth | kFile},
-    {"--background", OptionId::kBackground, Value::kColor, "RRGGBB", 0, 0, kBoth | kFile},
+     kLineWidthMaxPixels, kDrawing | kFile},
+    {"--angle", OptionId::kAngle, Value::kNumber, "DEGREES", 0, kAngleMaxDegrees, kDrawing | kFile},
+    {"--palette", OptionId::kPalette, Value::kNumber, "N", 0, kPaletteCount - 1, kDrawing | kFile},
+    {"--background", OptionId::kBackground, Value::kColor, "RRGGBB", 0, 0, kDrawing | kFile},
     {"--battery", OptionId::kBattery, Value::kBatteryRule, "draw|pause", 0, 0,
      kWallpaperOnly | kFile},
-    {"--help", OptionId::kHelp, Value::kNone, "", 0, 0, kBoth},
+    {"--daemonize", OptionId::kDaemonize, Value::kNone, "", 0, 0, kLockOnly},
+    {"--help", OptionId::kHelp, Value::kNone, "", 0, 0, kDrawing},
     // The drawing takes the visual and colormap of the window it draws into, and shows
     // no frame rate.
     {"--visual", OptionId::kIgnored, Value::kName, "NAME", 0, 0, kBoth},
@@ -76,7 +86,27 @@ const Option kOptions[] = {
 };
 
 uint8_t TakerOf(SaverCommandKind kind) {
-  return kind == SaverCommandKind::kWallpaper ? kWallpaperOnly : kSaverOnly;
+  switch (kind) {
+    case SaverCommandKind::kWallpaper:
+      return kWallpaperOnly;
+    case SaverCommandKind::kLock:
+      return kLockOnly;
+    case SaverCommandKind::kSaver:
+      break;
+  }
+  return kSaverOnly;
+}
+
+const char* CommandName(SaverCommandKind kind) {
+  switch (kind) {
+    case SaverCommandKind::kWallpaper:
+      return "wallpaper";
+    case SaverCommandKind::kLock:
+      return "lock";
+    case SaverCommandKind::kSaver:
+      break;
+  }
+  return "saver";
 }
 
 const char kWindowIdRange[] = "expected a window id, decimal or 0x hexadecimal, not 0";
@@ -278,8 +308,7 @@ std::string ReadSaverCommand(const Args& args, const char* namedWindow, SaverCom
     const Option* option = FindOption(word, kind);
     if (option == nullptr) {
       if (word.empty() || word[0] != '-') return "unexpected argument '" + word + "'";
-      return "unknown option '" + word + "' (try 'lumerin " +
-             (kind == SaverCommandKind::kWallpaper ? "wallpaper" : "saver") + " --help')";
+      return "unknown option '" + word + "' (try 'lumerin " + CommandName(kind) + " --help')";
     }
     std::string value;
     if (option->value != Value::kNone) {
@@ -345,6 +374,9 @@ std::string ReadSaverCommand(const Args& args, const char* namedWindow, SaverCom
         break;
       case OptionId::kBattery:
         drawOnBattery = read.drawOnBattery;
+        break;
+      case OptionId::kDaemonize:
+        command->daemonize = true;
         break;
       case OptionId::kIgnored:
         break;
@@ -420,8 +452,8 @@ std::vector<SaverOptionInfo> SaverOptionList() {
   std::vector<SaverOptionInfo> list;
   for (const Option& option : kOptions) {
     list.push_back({option.name, (option.takers & kSaverOnly) != 0,
-                    (option.takers & kWallpaperOnly) != 0, (option.takers & kFile) != 0,
-                    option.meta});
+                    (option.takers & kWallpaperOnly) != 0, (option.takers & kLockOnly) != 0,
+                    (option.takers & kFile) != 0, option.meta});
   }
   return list;
 }

@@ -23,11 +23,12 @@ struct SaverCommand {
   // Whether the figures stand still while the machine runs on battery: the wallpaper's
   // default, --battery draw turns it off; the saver always draws.
   bool pauseOnBattery = false;
+  bool daemonize = false;  // the lock's --daemonize: return once the session is locked
 };
 
-// The saver takes the options of its windows, the wallpaper those of its outputs; both
-// take every drawing option.
-enum class SaverCommandKind { kSaver, kWallpaper };
+// The saver takes the options of its windows, the wallpaper those of its outputs, the
+// lock its --daemonize; all take every drawing option.
+enum class SaverCommandKind { kSaver, kWallpaper, kLock };
 
 // Reads args[1] onwards (args[0] names the command) and, for --root without --window-id,
 // `namedWindow`, the text of $XSCREENSAVER_WINDOW (nullptr or empty when unset). Puts the
@@ -69,7 +70,7 @@ std::string ReadSaverCommand(const Args& args, const SaverConfig& config, const 
 // the usage writes for its value (empty for none).
 struct SaverOptionInfo {
   const char* name;
-  bool saver, wallpaper, file;
+  bool saver, wallpaper, lock, file;
   const char* value;
 };
 std::vector<SaverOptionInfo> SaverOptionList();

@@ -43,5 +43,6 @@ int RunGallery(const Args& args);
 int RunDigest(const Args& args);
 int RunSaver(const Args& args);
 int RunWallpaper(const Args& args);
+int RunLock(const Args& args);
 int RunPower(const Args& args);
 int RunCompletion(const Args& args);

@@ -22,10 +22,13 @@
 
 #include "core/catalogue.h"
 #include "core/rewrite.h"
+#include "ext-session-lock-v1-client.h"
 #include "fractional-scale-v1-client.h"
 #include "host/closing_rules.h"
 #include "host/config_watch_posix.h"
+#include "host/keyboard_posix.h"
 #include "host/linux_modes_posix.h"
+#include "host/password_check_posix.h"
 #include "layer_shell-client.h"
 #include "render/pixel_surface.h"
 #include "render/turtle.h"
@@ -35,6 +38,7 @@
 #include "settings/settings.h"
 #include "viewporter-client.h"
 #include "wayland/battery_wayland.h"
+#include "wayland/lock_prompt_wayland.h"
 #include "wayland/output_scale.h"
 #include "xdg-output-unstable-v1-client.h"
 
@@ -46,6 +50,11 @@ constexpr uint32_t kOutputVersion = 4;      // wl_output.name
 constexpr uint32_t kXdgOutputVersion = 3;
 constexpr uint32_t kLayerShellVersion = 4;
 constexpr uint32_t kSeatVersion = 5;
+
+// The PAM service whose rules check the lock's password (/etc/pam.d/lumerin).
+constexpr char kPamService[] = "lumerin";
+// The prompt goes this long after the last key, unless a check runs.
+constexpr double kPromptShownMs = 5000;
 
 // One buffer the compositor shows, and while a figure grows a second one drawn meanwhile.
 constexpr int kBuffersPerSurface = 2;
@@ -137,7 +146,24 @@ struct Output {
   int32_t modeWidth = 0, modeHeight = 0;        // pixels
   int32_t logicalWidth = 0, logicalHeight = 0;  // as xdg-output says, 0 when unknown
   zwlr_layer_surface_v1* layer = nullptr;
+  ext_session_lock_surface_v1* lockSurface = nullptr;
   FigureSurface view;
+  // The lock's prompt: a subsurface over the figure, with its own buffer.
+  wl_surface* promptSurface = nullptr;
+  wl_subsurface* promptSubsurface = nullptr;
+  wl_buffer* promptBuffer = nullptr;
+  void* promptMemory = nullptr;
+  size_t promptBytes = 0;
+};
+
+// The lock's password and its check: what is typed, what is being checked, the prompt.
+struct LockSession {
+  Keyboard keyboard;
+  SecretText typed;    // the keys typed, also while a check runs: the next try's
+  SecretText checked;  // the password being checked, wiped with its result
+  PasswordCheck check;
+  PromptState state = PromptState::kTyping;
+  double promptUntil = -1;  // when the prompt goes; -1 while it is hidden
 };
 
 // One seat of the saver, with the input devices it has now.
@@ -162,6 +188,15 @@ struct Client {
   zxdg_output_manager_v1* xdgOutputManager = nullptr;
   wp_viewporter* viewporter = nullptr;
   wp_fractional_scale_manager_v1* fractionalManager = nullptr;
+  wl_subcompositor* subcompositor = nullptr;
+  ext_session_lock_manager_v1* lockManager = nullptr;
+  ext_session_lock_v1* lock = nullptr;
+  bool locked = false;       // the compositor said so
+  bool lockRefused = false;  // it sent finished: another locker, or no lock at all
+  bool unlocked = false;     // the user's password: the session is given back
+  double lockDeadline = -1;  // no locked by then ends the lock with 1
+  int lockedFd = -1;
+  std::unique_ptr<LockSession> session;
   std::vector<std::unique_ptr<Seat>> seats;
   std::vector<std::unique_ptr<Output>> outputs;
   bool started = false;  // the outputs named were checked; surfaces may be made
@@ -571,14 +606,21 @@ bool Wanted(const Client& client, const Output& o) {
   return std::find(client.wanted.begin(), client.wanted.end(), o.name) != client.wanted.end();
 }
 
+void MakeLockSurface(Output& o);
+
 void MakeSurface(Output& o) {
   Client& client = *o.client;
   if (o.view.surface != nullptr || !Wanted(client, o)) return;
+  if (client.mode == WaylandMode::kLock && client.lock == nullptr) return;
   MakeFigureSurface(client, o.view, o.scale);
   const WaylandOutputSettings chosen = client.source->forOutput(o.name);
   o.view.settings = chosen.settings;
   o.view.stillOnBattery = chosen.stillOnBattery;
   o.view.still = client.onBattery && chosen.stillOnBattery;
+  if (client.mode == WaylandMode::kLock) {
+    MakeLockSurface(o);
+    return;
+  }
   const bool saver = client.mode == WaylandMode::kSaver;
   o.layer = zwlr_layer_shell_v1_get_layer_surface(
       client.layerShell, o.view.surface, o.output,
@@ -597,10 +639,220 @@ void MakeSurface(Output& o) {
   wl_surface_commit(o.view.surface);
 }
 
+void DropPrompt(Output& o);
+
 void DropSurface(Output& o) {
+  DropPrompt(o);
   if (o.layer != nullptr) zwlr_layer_surface_v1_destroy(o.layer);
+  if (o.lockSurface != nullptr) ext_session_lock_surface_v1_destroy(o.lockSurface);
   o.layer = nullptr;
+  o.lockSurface = nullptr;
   DropFigureSurface(o.view);
+}
+
+// The lock ----------------------------------------------------------------------------------
+
+void OnLockSurfaceConfigure(void* data, ext_session_lock_surface_v1* lockSurface, uint32_t serial,
+                            uint32_t width, uint32_t height) {
+  Output& o = *static_cast<Output*>(data);
+  ext_session_lock_surface_v1_ack_configure(lockSurface, serial);
+  // The surface must be exactly this size: never the output's own instead.
+  Configure(o.view, ConfiguredSize(width, height, static_cast<int32_t>(width),
+                                   static_cast<int32_t>(height)));
+}
+
+const ext_session_lock_surface_v1_listener& LockSurfaceListener() {
+  static const ext_session_lock_surface_v1_listener listener = {OnLockSurfaceConfigure};
+  return listener;
+}
+
+// The output's lock surface: no commit before the compositor's first configure is acked,
+// and then never without a buffer, as the protocol requires; the first figure is drawn as
+// soon as that configure is in.
+void MakeLockSurface(Output& o) {
+  Client& client = *o.client;
+  o.lockSurface = ext_session_lock_v1_get_lock_surface(client.lock, o.view.surface, o.output);
+  ext_session_lock_surface_v1_add_listener(o.lockSurface, &LockSurfaceListener(), &o);
+}
+
+void OnLocked(void* data, ext_session_lock_v1*) {
+  Client& client = *static_cast<Client*>(data);
+  client.locked = true;
+  if (client.lockedFd >= 0) {
+    const char byte = 'L';
+    ssize_t written;
+    do {
+      written = write(client.lockedFd, &byte, 1);
+    } while (written < 0 && errno == EINTR);
+    close(client.lockedFd);
+    client.lockedFd = -1;
+  }
+}
+
+void OnLockFinished(void* data, ext_session_lock_v1*) {
+  Client& client = *static_cast<Client*>(data);
+  client.lockRefused = true;
+  client.stop = true;
+}
+
+const ext_session_lock_v1_listener& LockListener() {
+  static const ext_session_lock_v1_listener listener = {OnLocked, OnLockFinished};
+  return listener;
+}
+
+void DropPrompt(Output& o) {
+  if (o.promptBuffer != nullptr) wl_buffer_destroy(o.promptBuffer);
+  if (o.promptMemory != nullptr) munmap(o.promptMemory, o.promptBytes);
+  if (o.promptSubsurface != nullptr) wl_subsurface_destroy(o.promptSubsurface);
+  if (o.promptSurface != nullptr) wl_surface_destroy(o.promptSurface);
+  o.promptBuffer = nullptr;
+  o.promptMemory = nullptr;
+  o.promptBytes = 0;
+  o.promptSubsurface = nullptr;
+  o.promptSurface = nullptr;
+}
+
+// Shows the prompt as `look` says, centred over the output's figure; none hides it. The
+// prompt has a buffer of its own, drawn anew at each change: the figure below is untouched.
+void ShowPrompt(Output& o, const PromptLook* look) {
+  Client& client = *o.client;
+  FigureSurface& s = o.view;
+  if (!s.fitted || client.subcompositor == nullptr) return;
+  if (o.promptSurface == nullptr) {
+    if (look == nullptr) return;
+    o.promptSurface = wl_compositor_create_surface(client.compositor);
+    o.promptSubsurface =
+        wl_subcompositor_get_subsurface(client.subcompositor, o.promptSurface, s.surface);
+    wl_subsurface_set_desync(o.promptSubsurface);
+  }
+  if (look == nullptr) {
+    wl_surface_attach(o.promptSurface, nullptr, 0, 0);
+    wl_surface_commit(o.promptSurface);
+    return;
+  }
+  const bool scalable =
+      wl_surface_get_version(o.promptSurface) >= WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION;
+  const int32_t scale = scalable ? std::clamp(o.scale, 1, 8) : 1;
+  const int width = kPromptWidth * scale, height = kPromptHeight * scale;
+  const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
+  const int fd = memfd_create("lumerin-prompt", MFD_CLOEXEC);
+  if (fd < 0) return;
+  void* memory = MAP_FAILED;
+  if (posix_fallocate(fd, 0, static_cast<off_t>(bytes)) == 0)
+    memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (memory == MAP_FAILED) {
+    close(fd);
+    return;
+  }
+  DrawPrompt(static_cast<uint32_t*>(memory), width, height, scale, *look);
+  wl_shm_pool* pool = wl_shm_create_pool(client.shm, fd, static_cast<int32_t>(bytes));
+  wl_buffer* buffer =
+      wl_shm_pool_create_buffer(pool, 0, width, height, width * 4, WL_SHM_FORMAT_ARGB8888);
+  wl_shm_pool_destroy(pool);
+  close(fd);
+  // The compositor keeps what it needs of the buffer shown before.
+  if (o.promptBuffer != nullptr) wl_buffer_destroy(o.promptBuffer);
+  if (o.promptMemory != nullptr) munmap(o.promptMemory, o.promptBytes);
+  o.promptBuffer = buffer;
+  o.promptMemory = memory;
+  o.promptBytes = bytes;
+  // The position is the parent's state: its commit (a buffer is always attached) applies it.
+  wl_subsurface_set_position(o.promptSubsurface, (s.logicalWidth - kPromptWidth) / 2,
+                             (s.logicalHeight - kPromptHeight) / 2);
+  wl_surface_commit(s.surface);
+  if (scalable) wl_surface_set_buffer_scale(o.promptSurface, scale);
+  wl_surface_attach(o.promptSurface, buffer, 0, 0);
+  wl_surface_damage(o.promptSurface, 0, 0, INT32_MAX, INT32_MAX);
+  wl_surface_commit(o.promptSurface);
+}
+
+// The prompt on every output as the lock stands now, or hidden once its time is over.
+void ShowPrompts(Client& client) {
+  LockSession& session = *client.session;
+  const bool shown = session.promptUntil >= 0;
+  const PromptLook look = {session.state, session.typed.Characters()};
+  for (auto& o : client.outputs) {
+    if (o->view.surface != nullptr) ShowPrompt(*o, shown ? &look : nullptr);
+  }
+}
+
+// The user's password, as far as it was checked: the session is given back. Before the
+// compositor said it is locked, the lock is only withdrawn.
+void Unlock(Client& client) {
+  if (client.locked) {
+    ext_session_lock_v1_unlock_and_destroy(client.lock);
+  } else {
+    ext_session_lock_v1_destroy(client.lock);
+  }
+  client.lock = nullptr;
+  client.unlocked = true;
+  client.stop = true;
+}
+
+void SubmitPassword(Client& client) {
+  LockSession& session = *client.session;
+  if (session.check.Running() || session.typed.Bytes() == 0) return;
+  session.checked.TakeFrom(session.typed);
+  if (session.check.Start(kPamService, nullptr, session.checked)) {
+    session.state = PromptState::kVerifying;
+  } else {
+    session.checked.Clear();
+    session.state = PromptState::kRefused;
+  }
+}
+
+// After the check's descriptor polled readable: its result. Only the right password
+// unlocks; a refusal, a check that failed in any way or died, keeps the session locked.
+void CollectCheck(Client& client) {
+  LockSession& session = *client.session;
+  const CheckResult result = session.check.Collect();
+  if (result == CheckResult::kPending) return;
+  session.checked.Clear();
+  if (result == CheckResult::kAccepted) {
+    Unlock(client);
+    return;
+  }
+  session.state = PromptState::kRefused;
+  session.promptUntil = NowMs() + kPromptShownMs;
+  ShowPrompts(client);
+}
+
+void OnLockKey(Client& client, uint32_t key) {
+  LockSession& session = *client.session;
+  KeyPress press = session.keyboard.Press(key);
+  const EntryAction action = ApplyKey(press.keysym, press.text, press.control, session.typed);
+  explicit_bzero(&press, sizeof press);
+  if (action == EntryAction::kSubmit) {
+    SubmitPassword(client);
+  } else if (action != EntryAction::kNone && !session.check.Running()) {
+    session.state = PromptState::kTyping;
+  }
+  session.promptUntil = NowMs() + kPromptShownMs;
+  ShowPrompts(client);
+}
+
+// The lock's own times: the prompt's end, and the wait for the compositor's locked.
+double NextLockTimer(const Client& client) {
+  if (client.session == nullptr) return -1;
+  double next = client.locked ? -1 : client.lockDeadline;
+  const double prompt = client.session->check.Running() ? -1 : client.session->promptUntil;
+  if (prompt >= 0 && (next < 0 || prompt < next)) next = prompt;
+  return next;
+}
+
+void RunLockTimers(Client& client) {
+  if (client.session == nullptr) return;
+  const double now = NowMs();
+  if (!client.locked && client.lockDeadline >= 0 && now >= client.lockDeadline) {
+    client.stop = true;
+    return;
+  }
+  LockSession& session = *client.session;
+  if (session.promptUntil >= 0 && now >= session.promptUntil && !session.check.Running()) {
+    session.promptUntil = -1;
+    session.state = PromptState::kTyping;
+    ShowPrompts(client);
+  }
 }
 
 // Outputs ---------------------------------------------------------------------------------
@@ -717,15 +969,36 @@ void ReleaseTouch(wl_touch* touch) {
   }
 }
 
-void OnKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { close(fd); }
+void OnKeymap(void* data, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
+  Client& client = *static_cast<Seat*>(data)->client;
+  if (client.session != nullptr && format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 0) {
+    void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (text != MAP_FAILED) {
+      client.session->keyboard.UseKeymapText(static_cast<const char*>(text), size);
+      munmap(text, size);
+    }
+  }
+  close(fd);
+}
 void OnKeyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
 void OnKeyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
-void OnKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state) {
+void OnKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
   // Only a press: the release of a key held when the saver started (the key binding that
   // started it) is no input of the user's.
-  if (state == WL_KEYBOARD_KEY_STATE_PRESSED) static_cast<Seat*>(data)->client->stop = true;
+  if (state != WL_KEYBOARD_KEY_STATE_PRESSED) return;
+  Client& client = *static_cast<Seat*>(data)->client;
+  if (client.session != nullptr) {
+    OnLockKey(client, key);
+  } else {
+    client.stop = true;
+  }
 }
-void OnModifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
+void OnModifiers(void* data, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched,
+                 uint32_t locked, uint32_t group) {
+  Client& client = *static_cast<Seat*>(data)->client;
+  if (client.session != nullptr)
+    client.session->keyboard.SetModifiers(depressed, latched, locked, group);
+}
 void OnRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
 
 const wl_keyboard_listener& KeyboardListener() {
@@ -814,8 +1087,10 @@ const wl_touch_listener& TouchListener() {
 void OnSeatCapabilities(void* data, wl_seat* wlSeat, uint32_t capabilities) {
   Seat& seat = *static_cast<Seat*>(data);
   const bool keys = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
-  const bool pointing = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
-  const bool touching = (capabilities & WL_SEAT_CAPABILITY_TOUCH) != 0;
+  // The lock listens to keys only: no motion or touch ends it.
+  const bool lock = seat.client->mode == WaylandMode::kLock;
+  const bool pointing = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0 && !lock;
+  const bool touching = (capabilities & WL_SEAT_CAPABILITY_TOUCH) != 0 && !lock;
   if (keys && seat.keyboard == nullptr) {
     seat.keyboard = wl_seat_get_keyboard(wlSeat);
     wl_keyboard_add_listener(seat.keyboard, &KeyboardListener(), &seat);
@@ -886,7 +1161,15 @@ void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
              client.fractionalManager == nullptr) {
     client.fractionalManager = Bind<wp_fractional_scale_manager_v1>(
         registry, name, &wp_fractional_scale_manager_v1_interface, version, 1);
-  } else if (kind == wl_seat_interface.name && client.mode == WaylandMode::kSaver) {
+  } else if (kind == wl_subcompositor_interface.name && client.mode == WaylandMode::kLock &&
+             client.subcompositor == nullptr) {
+    client.subcompositor =
+        Bind<wl_subcompositor>(registry, name, &wl_subcompositor_interface, version, 1);
+  } else if (kind == ext_session_lock_manager_v1_interface.name &&
+             client.mode == WaylandMode::kLock && client.lockManager == nullptr) {
+    client.lockManager = Bind<ext_session_lock_manager_v1>(
+        registry, name, &ext_session_lock_manager_v1_interface, version, 1);
+  } else if (kind == wl_seat_interface.name && client.mode != WaylandMode::kWallpaper) {
     // Only the saver listens to input, on every seat, one added later too; the wallpaper
     // binds no seat, as a lock screen's nested compositor that offers none needs.
     auto seat = std::make_unique<Seat>();
@@ -938,6 +1221,10 @@ void Disconnect(Client& client) {
   client.outputs.clear();
   for (auto& seat : client.seats) DestroySeat(*seat);
   client.seats.clear();
+  // A lock the compositor holds stays: only the user's password gives the session back.
+  if (client.lock != nullptr && !client.locked) ext_session_lock_v1_destroy(client.lock);
+  if (client.lockManager != nullptr) ext_session_lock_manager_v1_destroy(client.lockManager);
+  if (client.subcompositor != nullptr) wl_subcompositor_destroy(client.subcompositor);
   if (client.fractionalManager != nullptr)
     wp_fractional_scale_manager_v1_destroy(client.fractionalManager);
   if (client.viewporter != nullptr) wp_viewporter_destroy(client.viewporter);
@@ -967,9 +1254,9 @@ std::string OutputNames(const Client& client) {
   return names.empty() ? "none" : names;
 }
 
-// The earliest end of a pause, -1 when none is due.
+// The earliest end of a pause (or of the lock's waits), -1 when none is due.
 double NextTimer(const Client& client) {
-  double next = -1;
+  double next = NextLockTimer(client);
   for (const auto& o : client.outputs) {
     if (o->view.drawing.suspended()) continue;
     const double at = o->view.timerAt;
@@ -979,6 +1266,7 @@ double NextTimer(const Client& client) {
 }
 
 void RunDueTimers(Client& client) {
+  RunLockTimers(client);
   const double now = NowMs();
   for (auto& o : client.outputs) {
     FigureSurface& s = o->view;
@@ -1073,13 +1361,17 @@ LoopEnd RunLoop(Client& client, const bool* done) {
       if (busTimeout >= 0 && (timeout < 0 || busTimeout < timeout)) timeout = busTimeout;
     }
     // A descriptor of -1 (no watch, no bus) is passed over by poll.
-    pollfd fds[4] = {
+    const int check = client.session != nullptr && client.session->check.Running()
+                          ? client.session->check.Fd()
+                          : -1;
+    pollfd fds[5] = {
         {wl_display_get_fd(display), events, 0},
         {stopSignals, POLLIN, 0},
         {client.watch != nullptr ? client.watch->fd() : -1, POLLIN, 0},
         {client.battery != nullptr ? client.battery->fd() : -1,
-         static_cast<short>(client.battery != nullptr ? client.battery->events() : 0), 0}};
-    const int ready = poll(fds, 4, timeout);
+         static_cast<short>(client.battery != nullptr ? client.battery->events() : 0), 0},
+        {check, POLLIN, 0}};
+    const int ready = poll(fds, 5, timeout);
     if (ready < 0 && errno != EINTR) {
       client.pollError = errno;
       wl_display_cancel_read(display);
@@ -1096,6 +1388,7 @@ LoopEnd RunLoop(Client& client, const bool* done) {
     if (ready > 0 && fds[2].revents != 0 && client.watch->TakeChange()) ReloadSettings(client);
     if (client.battery != nullptr && client.battery->Dispatch())
       FollowBattery(client, client.battery->onBattery());
+    if (ready > 0 && fds[4].revents != 0) CollectCheck(client);
     RunDueTimers(client);
   }
 }
@@ -1185,7 +1478,17 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs,
     Disconnect(client);
     return status;
   }
-  if (client.layerShell == nullptr) {
+  const bool lock = mode == WaylandMode::kLock;
+  if (lock && client.lockManager == nullptr) {
+    std::fprintf(stderr,
+                 "lumerin: this Wayland compositor offers no session lock (ext-session-lock-v1), "
+                 "which Lumerin locks with (sway 1.8 and later, Hyprland, niri, river, labwc, "
+                 "Wayfire have it); lock with the desktop's own locker instead (KDE's or "
+                 "GNOME's screen lock, swaylock on an older sway)\n");
+    Disconnect(client);
+    return kModeFailed;
+  }
+  if (!lock && client.layerShell == nullptr) {
     std::fprintf(stderr,
                  "lumerin: this Wayland compositor offers no layer shell (zwlr_layer_shell_v1), "
                  "which Lumerin draws on; GNOME has none: there, open Lumerin's web page "
@@ -1218,11 +1521,38 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs,
     battery.Start();
     client.battery = &battery;
   }
+  if (lock) {
+    client.session = std::make_unique<LockSession>();
+    client.lockedFd = settings.lockedFd;
+    client.lock = ext_session_lock_manager_v1_lock(client.lockManager);
+    ext_session_lock_v1_add_listener(client.lock, &LockListener(), &client);
+    client.lockDeadline = NowMs() + kLockWaitMs;
+  }
   client.started = true;
   for (auto& o : client.outputs) MakeSurface(*o);
 
-  const LoopEnd end = RunLoop(client, nullptr);
+  LoopEnd end = RunLoop(client, nullptr);
   int status = kModeEnded;
+  if (lock && end == LoopEnd::kStopped) {
+    if (client.unlocked) {
+      // The unlock must reach the compositor before the connection ends.
+      client.stop = false;
+      end = RoundTrip(client);
+      if (end == LoopEnd::kDone) end = LoopEnd::kStopped;
+    } else if (client.lockRefused) {
+      std::fprintf(stderr,
+                   "lumerin: the Wayland compositor refused to lock the session (another "
+                   "locker holds it, or it locks in a way of its own)\n");
+      status = kModeFailed;
+    } else if (!client.locked) {
+      std::fprintf(stderr, "lumerin: the Wayland compositor did not lock the session within %g s\n",
+                   kLockWaitMs / 1000);
+      status = kModeFailed;
+    } else {
+      std::fprintf(stderr, "lumerin: stopped by a signal; the session stays locked\n");
+      status = kModeFailed;
+    }
+  }
   if (end == LoopEnd::kNoMemory) {
     std::fprintf(stderr, "lumerin: out of memory for the Wayland buffers\n");
     status = kModeFailed;
@@ -1237,6 +1567,8 @@ int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs,
       status = kModeFailed;
     }
   }
+  // Only the user's password, unlocked and heard by the compositor, ends the lock with 0.
+  if (lock && !(client.unlocked && end == LoopEnd::kStopped)) status = kModeFailed;
   Disconnect(client);
   ResetCurrentString();
   return status;

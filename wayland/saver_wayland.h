@@ -16,6 +16,7 @@
 enum class WaylandMode {
   kWallpaper,  // the background layer, no keyboard, no seat
   kSaver,      // the overlay layer, every key; input ends it
+  kLock,       // the session locked (ext-session-lock-v1): only the user's password ends it
 };
 
 // What the figures of one output are drawn with.
@@ -33,6 +34,7 @@ struct WaylandSettings {
   std::string path;
   std::function<bool()> reload;
   bool followBattery = false;
+  int lockedFd = -1;  // the lock writes one byte here once the compositor says it is locked
 };
 
 // Whether the environment names a Wayland display ($WAYLAND_DISPLAY or $WAYLAND_SOCKET).
@@ -44,8 +46,14 @@ bool WaylandSessionNamed();
 // error or no memory for the buffers, 2 when `outputs` (empty: every output) names an
 // output there is not.
 // Prints one line on stderr for every code but 0.
+// The lock returns 0 only after the compositor has unlocked the session for the user's
+// password (checked through PAM's service "lumerin"); 1 when the compositor has no session
+// lock, refuses it (another locker holds it) or does not lock within kLockWaitMs. A signal
+// ends it with the session left locked, which the compositor keeps so.
 // New settings start each output's figure afresh with its own. While the machine runs on
 // battery, the outputs whose settings ask for it show their figure whole and still, and
 // ask for no frame.
+constexpr double kLockWaitMs = 5000;
+
 int RunWayland(WaylandMode mode, const std::vector<std::string>& outputs,
                const WaylandSettings& settings);

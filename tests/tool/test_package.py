@@ -22,6 +22,7 @@ FILES = {
     "usr/share/zsh/vendor-completions/_lumerin": "-rw-r--r--",
     "usr/share/fish/vendor_completions.d/lumerin.fish": "-rw-r--r--",
     "usr/share/doc/lumerin/copyright": "-rw-r--r--",
+    "etc/pam.d/lumerin": "-rw-r--r--",
     "usr/share/doc/lumerin/changelog.Debian.gz": "-rw-r--r--",
 }
 INSTALL_SWITCH = "LUMERIN_PACKAGE_INSTALL"
@@ -96,7 +97,8 @@ def manual_text():
     return re.sub(r"\\f[BIRP]|\\c", "", source).replace("\\-", "-")
 
 
-@pytest.mark.parametrize("help_command", [["help"], ["saver", "--help"], ["wallpaper", "--help"]])
+@pytest.mark.parametrize("help_command", [["help"], ["saver", "--help"], ["wallpaper", "--help"],
+                                          ["lock", "--help"]])
 def test_manual_page_documents_every_option_the_help_lists(lumerin, help_command):
     result = lumerin(*help_command)
     assert result.returncode == 0, result.stderr

@@ -6,6 +6,7 @@ sway refuses to run as root: when the test runs as root, the compositors run as 
 unprivileged user nobody, and the tool connects to them as root."""
 import contextlib
 import os
+import re
 import signal
 import socket
 import struct
@@ -16,7 +17,7 @@ from pathlib import Path
 
 import pytest
 
-from wayland_session import SWAY, compositor, log, wait_for
+from wayland_session import SWAY, as_user, compositor, log, wait_for
 
 # Palette 1 ("Autumn"), the first run's: pen i is (25 + 25 i, 200, 100).
 AUTUMN = {(25 + 25 * i, 200, 100) for i in range(10)}
@@ -497,3 +498,82 @@ def test_on_battery_each_figure_stands_still_and_grows_again_on_mains(shared_swa
             before = attaches(paper)
             assert wait_for(lambda: attaches(paper) > before + 10, 3)
             assert end_quietly(paper, logged=True) < 0.5
+
+
+# The lock -----------------------------------------------------------------------------------
+LOCK_USER = "lumerin-lock"
+LOCK_PASSWORD = "Lumerin9secret"
+BLUE = (0, 0, 255)
+
+
+def sway_offers_session_lock():
+    """sway offers ext-session-lock-v1 from 1.8 on (Debian 13 has 1.10, Debian 12 1.7)."""
+    version = subprocess.run(["sway", "--version"], capture_output=True, text=True).stdout
+    return tuple(map(int, re.search(r"(\d+)\.(\d+)", version).groups())) >= (1, 8)
+
+
+def make_lock_user():
+    """A user of the test's own with a password, as the lock checks it through PAM."""
+    if subprocess.run(["id", LOCK_USER], capture_output=True).returncode != 0:
+        subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin",
+                        LOCK_USER], check=True)
+    subprocess.run(["chpasswd"], input=f"{LOCK_USER}:{LOCK_PASSWORD}\n", text=True, check=True)
+    return LOCK_USER
+
+
+def test_the_lock_shows_the_figures_and_only_the_users_password_unlocks(shared_sway):
+    if not sway_offers_session_lock():
+        # sway 1.7: named, and never 0, with --daemonize too.
+        for daemonize in ([], ["--daemonize"]):
+            result = subprocess.run([tool(), "lock", *daemonize], env=shared_sway.env,
+                                    capture_output=True, text=True, timeout=30)
+            assert result.returncode == 1, daemonize
+            assert "no session lock (ext-session-lock-v1)" in result.stderr
+        return
+    if os.geteuid() != 0:
+        pytest.skip("the lock's test makes a user with a password: it runs as root")
+    lock_user = make_lock_user()
+    background = (0x10, 0x20, 0x30)
+    with compositor(["sway", "-c", "{config}"], "wayland-1",
+                    {**SWAY, "WLR_BACKENDS": "headless", "WLR_HEADLESS_OUTPUTS": "2"},
+                    TWO_OUTPUTS, user=lock_user) as sway:
+        desktop = sway.start_as(lock_user, "swaybg", "-c", "#0000ff")
+        assert wait_for(lambda: all(colours(sway.shot(o)) == {BLUE} for o in SIZES), 5)
+
+        def lock():
+            started = time.monotonic()
+            result = subprocess.run(
+                as_user(lock_user) + [tool(), "lock", "--daemonize", *KOCH, "--pause", "50",
+                                      "--background", "102030"],
+                env={**sway.env, "XDG_CONFIG_HOME": "/nonexistent"}, capture_output=True,
+                text=True, timeout=30)
+            assert (result.returncode, result.stderr) == (0, "")
+            assert time.monotonic() - started < 5
+            pids = subprocess.run(["pgrep", "-u", lock_user, "-f", f"{tool()} lock"],
+                                  capture_output=True, text=True).stdout.split()
+            assert len(pids) == 1, pids
+            return int(pids[0])
+
+        def locked_with_figures():
+            return all(figure_drawn(sway, o, background) for o in SIZES)
+
+        # --daemonize returns once locked: the figures, and nothing of the desktop.
+        locker = lock()
+        assert wait_for(locked_with_figures, 5)
+        # One keyboard for the whole of it: a wrong password, then the right one.
+        typing = sway.start_as(lock_user, "wtype", "wrong", "-k", "Return", "-s", "3000",
+                               LOCK_PASSWORD, "-k", "Return")
+        time.sleep(2)
+        assert os.path.exists(f"/proc/{locker}")
+        assert all(BLUE not in colours(sway.shot(o)) for o in SIZES)
+        assert typing.wait(20) == 0
+        assert wait_for(lambda: not os.path.exists(f"/proc/{locker}"), 10)
+        assert wait_for(lambda: all(colours(sway.shot(o)) == {BLUE} for o in SIZES), 5)
+
+        # A lock ended by SIGKILL leaves the session locked: the desktop never shows.
+        locker = lock()
+        assert wait_for(locked_with_figures, 5)
+        os.kill(locker, signal.SIGKILL)
+        time.sleep(1)
+        assert all(BLUE not in colours(sway.shot(o)) for o in SIZES)
+        desktop.kill()

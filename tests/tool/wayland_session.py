@@ -26,11 +26,13 @@ def wait_for(condition, seconds, step=0.02):
     return condition()
 
 
-def as_compositor_user():
-    """setpriv's words that run a compositor as nobody when the test runs as root."""
+def as_user(user="nobody"):
+    """setpriv's words that run a program as `user` (a compositor as nobody) when the test
+    runs as root."""
     if os.geteuid() != 0:
         return []
-    return ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
+    entry = pwd.getpwnam(user)
+    return ["setpriv", f"--reuid={entry.pw_uid}", f"--regid={entry.pw_gid}", "--clear-groups"]
 
 
 class Compositor:
@@ -50,6 +52,11 @@ class Compositor:
     def run(self, *args, **kwargs):
         return subprocess.run(list(map(str, args)), env=self.env, capture_output=True,
                               text=True, timeout=30, **kwargs)
+
+    def start_as(self, user, *args):
+        """Starts a program as `user` (when the test runs as root), output thrown away."""
+        return subprocess.Popen(as_user(user) + list(map(str, args)), env=self.env,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def shot(self, output=None):
         """What grim captures of one output (or of the whole layout), as RGB."""
@@ -77,22 +84,23 @@ def log(process):
 
 
 @contextlib.contextmanager
-def compositor(command, socket_name, extra_env, outputs):
+def compositor(command, socket_name, extra_env, outputs, user="nobody"):
     """Runs `command` (with {config} filled in: `outputs` as its configuration) until the
-    block ends, in a runtime folder of its own that is removed afterwards."""
+    block ends, in a runtime folder of its own that is removed afterwards; as `user` when
+    the test runs as root."""
     folder = Path(tempfile.mkdtemp(prefix="lumerin-wayland-"))
     process = None
     try:
         config = folder / "config"
         config.write_text(outputs)
         if os.geteuid() == 0:
-            nobody = pwd.getpwnam("nobody")
+            owner = pwd.getpwnam(user)
             for path in (folder, config):
-                os.chown(path, nobody.pw_uid, nobody.pw_gid)
+                os.chown(path, owner.pw_uid, owner.pw_gid)
         env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": str(folder),
                "XDG_RUNTIME_DIR": str(folder), **extra_env}
         words = [w.format(config=config) for w in command]
-        process = subprocess.Popen(as_compositor_user() + words, env=env, cwd=folder,
+        process = subprocess.Popen(as_user(user) + words, env=env, cwd=folder,
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL, start_new_session=True)
         ready = wait_for(lambda: (folder / socket_name).exists() or process.poll() is not None,
