@@ -686,6 +686,12 @@ void OnLocked(void* data, ext_session_lock_v1*) {
     } while (written < 0 && errno == EINTR);
     close(client.lockedFd);
     client.lockedFd = -1;
+    // The caller has returned: its standard error (a pipe it may read to the end) is let go.
+    const int none = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (none >= 0) {
+      dup2(none, STDERR_FILENO);
+      close(none);
+    }
   }
 }
 
