@@ -92,7 +92,8 @@ LOADERS = {"sh", "wine-start", "qemu-i386-static", "wine", "wine64", "wine-prelo
 
 
 def program_names(wine):
-    """The file names of the programs of the prefix running now, their loaders passed over."""
+    """The file names of the Windows programs of the prefix running now, their loaders passed
+    over."""
     names = set()
     for pid in wine.running(""):
         try:
@@ -102,9 +103,11 @@ def program_names(wine):
             continue
         while args and re.split(r"[\\/]", args[0])[-1].lower() in LOADERS:
             args.pop(0)
-        if args:
-            # Wine shows a Windows program's whole command line as its first argument.
-            program = re.match(r'"?(.+?\.(?:exe|scr|com|cpl)\b|\S+)', args[0], re.IGNORECASE)
+        # Wine shows a Windows program's whole command line as its first argument; what is
+        # not a Windows program (a helper of Wine's own launchers, as uname) is passed over.
+        program = re.match(r'"?(.+?\.(?:exe|scr|com|cpl))\b', args[0] if args else "",
+                           re.IGNORECASE)
+        if program:
             names.add(re.split(r"[\\/]", program.group(1))[-1].lower())
     return names
 
