@@ -47,13 +47,17 @@ def shared_sway():
 @pytest.fixture
 def nested_sway(shared_sway):
     """A sway for a test that changes its outputs or ends it: its outputs WL-1 and WL-2 are
-    windows of the shared sway."""
+    windows of the shared sway. WL-2 is added once WL-1 is there: sway 1.10 started with two
+    commits the second window before the shared sway has configured it, which then cuts the
+    nested sway off."""
     outer = str(shared_sway.folder / shared_sway.env["WAYLAND_DISPLAY"])
     with compositor(["sway", "-c", "{config}"], "wayland-1",
-                    {**SWAY, "WLR_BACKENDS": "wayland", "WLR_WL_OUTPUTS": "2",
+                    {**SWAY, "WLR_BACKENDS": "wayland", "WLR_WL_OUTPUTS": "1",
                      "WAYLAND_DISPLAY": outer},
                     outputs="output WL-1 resolution 320x240\noutput WL-2 resolution 320x240\n"
                     ) as sway:
+        sway.run("swaymsg", "create_output").check_returncode()
+        assert wait_for(lambda: '"WL-2"' in sway.run("swaymsg", "-t", "get_outputs").stdout, 5)
         yield sway
 
 
