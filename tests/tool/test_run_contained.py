@@ -75,10 +75,12 @@ def tiny_root(tmp_path):
 
 
 def rooted_in(root):
+    """The processes whose root is `root` (by device and inode: seen from another mount
+    namespace, a process's root may show another path)."""
     found = []
     for link in pathlib.Path("/proc").glob("[0-9]*/root"):
         try:
-            if os.readlink(link) == str(root):
+            if os.path.samefile(link, root):
                 found.append(int(link.parent.name))
         except OSError:
             pass
