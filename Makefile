@@ -12,7 +12,7 @@ FUZZ_SECONDS ?= 300
 SOAK_MINUTES ?= 10
 CMAKE_FLAGS ?=
 
-.PHONY: all native win32 win64 web fuzzers deb test run bench fuzz soak bootstrap clean
+.PHONY: all native win32 win64 web fuzzers deb test test-debian13 run bench fuzz soak bootstrap clean
 
 all: native win64 win32
 
@@ -62,6 +62,12 @@ fuzzers: $(FUZZ)/build.ninja
 test: bootstrap
 	$(MAKE) all web fuzzers deb
 	scripts/run-contained scripts/run-tests "$(NATIVE) $(WEB) $(FUZZ) $(WIN64)" "$(WIN32)"
+
+# The same `make test` on a fresh clone of HEAD in a clean Debian 13 root kept under
+# build/debian13 (scripts/test-debian13): made with debootstrap, made again when the
+# bootstrap's package list changes, its mounts in a private namespace of the run's own.
+test-debian13: bootstrap
+	scripts/run-contained scripts/test-debian13 CMAKE_FLAGS="$(CMAKE_FLAGS)"
 
 # Each fuzzer for FUZZ_SECONDS, seeded with its checked-in corpus.
 fuzz: bootstrap fuzzers
@@ -115,5 +121,6 @@ deb: bootstrap $(NATIVE)/build.ninja
 	mkdir -p dist && rm -f dist/lumerin_*.deb
 	cp $(NATIVE)/deb/lumerin_*.deb dist/
 
+# Never into a mount: the test bed's root is removed only when nothing is mounted there.
 clean:
-	rm -rf build
+	scripts/remove-tree build

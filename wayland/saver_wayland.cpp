@@ -1251,12 +1251,13 @@ void Disconnect(Client& client) {
 }
 
 // The outputs' names, for the message about a name that is not among them.
+// Sorted: compositors announce their outputs in no fixed order (sway 1.10 the last first).
 std::string OutputNames(const Client& client) {
+  std::vector<std::string> sorted;
+  for (const auto& o : client.outputs) sorted.push_back(o->name.empty() ? "(unnamed)" : o->name);
+  std::sort(sorted.begin(), sorted.end());
   std::string names;
-  for (const auto& o : client.outputs) {
-    if (!names.empty()) names += ", ";
-    names += o->name.empty() ? "(unnamed)" : o->name;
-  }
+  for (const std::string& name : sorted) names += (names.empty() ? "" : ", ") + name;
   return names.empty() ? "none" : names;
 }
 

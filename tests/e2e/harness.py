@@ -154,14 +154,15 @@ class Wine:
     def start_server(self):
         """One server for the prefix's whole life (or until stop_server): no program ever
         starts one, nor meets one that is ending because the programs before it ended."""
-        subprocess.run(["wineserver", "-p"], env=self.env(), stdin=subprocess.DEVNULL,
+        subprocess.run([WINE_START, "wineserver", "-p"], env=self.env(), stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True,
                        timeout=patience(60))
 
     def stop_server(self):
         """Ends the prefix's server and every program of the prefix, and waits for them."""
-        subprocess.run(["wineserver", "-k"], env=self.env(), capture_output=True)
-        subprocess.run(["wineserver", "-w"], env=self.env(), capture_output=True, timeout=30)
+        subprocess.run([WINE_START, "wineserver", "-k"], env=self.env(), capture_output=True)
+        subprocess.run([WINE_START, "wineserver", "-w"], env=self.env(), capture_output=True,
+                       timeout=30)
         if not wait_for(lambda: not self.running(""), 30):
             for pid in self.running(""):
                 os.kill(pid, signal.SIGKILL)

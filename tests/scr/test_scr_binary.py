@@ -66,7 +66,9 @@ def imports():
         if named:
             library = named.group(1).upper()
             continue
-        entry = re.match(r"\t[0-9a-f]+\t\s*\d+\s+(\S+)", line)
+        # binutils 2.40 writes "\t1c488\t  614  RegCloseKey",
+        # 2.44 "\t0001c488  <none>  0266  RegCloseKey".
+        entry = re.match(r"\t[0-9a-f]+\s+(?:<none>\s+)?[0-9a-f]+\s+(\S+)$", line)
         if library and entry:
             found.add(f"{library} {entry.group(1)}")
     return found

@@ -57,13 +57,15 @@ printf 'install ok installed'
     "dpkg": """#!/bin/sh
 echo "dpkg $*" >>"$STANDIN/calls.log"
 [ "$1" = --print-foreign-architectures ] && echo i386
+[ "$1" = --print-architecture ] && cat "$STANDIN/architecture"
 exit 0
 """,
     "sudo": '#!/bin/sh\nexec "$@"\n',
 }
 
 
-def run_bootstrap(tmp_path, missing, update_failures, install_fails, pinned_fails=True):
+def run_bootstrap(tmp_path, missing, update_failures, install_fails, pinned_fails=True,
+                  os_release='ID=debian\nVERSION_ID="12"\n', architecture="amd64"):
     for name, text in STANDINS.items():
         path = tmp_path / name
         path.write_text(text)
@@ -71,12 +73,14 @@ def run_bootstrap(tmp_path, missing, update_failures, install_fails, pinned_fail
     (tmp_path / "missing").write_text("".join(p + "\n" for p in missing))
     (tmp_path / "update-failures").write_text(str(update_failures))
     (tmp_path / "calls.log").write_text("")
+    (tmp_path / "os-release").write_text(os_release)
+    (tmp_path / "architecture").write_text(architecture + "\n")
     if install_fails:
         (tmp_path / "install-fails").write_text("")
     if pinned_fails:
         (tmp_path / "pinned-fails").write_text("")
     env = {**os.environ, "PATH": f"{tmp_path}:{os.environ['PATH']}", "STANDIN": str(tmp_path),
-           "LUMERIN_APT_RETRY_SECONDS": "0"}
+           "LUMERIN_APT_RETRY_SECONDS": "0", "LUMERIN_OS_RELEASE": str(tmp_path / "os-release")}
     result = subprocess.run([str(BOOTSTRAP)], capture_output=True, text=True, env=env, timeout=60)
     calls = (tmp_path / "calls.log").read_text().splitlines()
     return result, calls
@@ -123,3 +127,28 @@ def test_bootstrap_retries_updates_and_explains_a_failed_install(
         if "PreferencesParts=" in call:
             folder = call.split("PreferencesParts=")[1].split()[0]
             assert not pathlib.Path(folder).exists()
+
+
+@pytest.mark.parametrize("os_release, architecture, status", [
+    ('PRETTY_NAME="Debian GNU/Linux 13 (trixie)"\nID=debian\nVERSION_ID="13"\n', "amd64", 0),
+    ('PRETTY_NAME="Debian GNU/Linux 11 (bullseye)"\nID=debian\nVERSION_ID="11"\n', "amd64", 1),
+    ('PRETTY_NAME="Ubuntu 24.04.1 LTS"\nID=ubuntu\nID_LIKE=debian\nVERSION_ID="24.04"\n',
+     "amd64", 1),
+    ('PRETTY_NAME="Debian GNU/Linux 13 (trixie)"\nID=debian\nVERSION_ID="13"\n', "arm64", 1),
+    ("", "amd64", 1),
+])
+def test_an_unknown_system_gets_the_list_by_purpose_and_nothing_installed(
+        tmp_path, os_release, architecture, status):
+    result, calls = run_bootstrap(tmp_path, ["xdotool"], 0, False, os_release=os_release,
+                                  architecture=architecture)
+    assert result.returncode == status, result.stderr
+    installing = [c for c in calls if c.startswith(("apt-get", "dpkg --add"))]
+    if status == 0:
+        assert installing
+        return
+    assert installing == []
+    assert "known for Debian 12 (bookworm) and Debian 13 (trixie), amd64 only" in result.stderr
+    assert "nothing was installed" in result.stderr
+    for purpose in ("  building: build-essential", "  Wine: wine ", "  Wayland: ",
+                    "  the web edition: emscripten chromium"):
+        assert purpose in result.stderr

@@ -48,13 +48,17 @@ def shared_sway():
 @pytest.fixture
 def nested_sway(shared_sway):
     """A sway for a test that changes its outputs or ends it: its outputs WL-1 and WL-2 are
-    windows of the shared sway."""
+    windows of the shared sway. WL-2 is added once WL-1 is there: sway 1.10 started with two
+    commits the second window before the shared sway has configured it, which then cuts the
+    nested sway off."""
     outer = str(shared_sway.folder / shared_sway.env["WAYLAND_DISPLAY"])
     with compositor(["sway", "-c", "{config}"], "wayland-1",
-                    {**SWAY, "WLR_BACKENDS": "wayland", "WLR_WL_OUTPUTS": "2",
+                    {**SWAY, "WLR_BACKENDS": "wayland", "WLR_WL_OUTPUTS": "1",
                      "WAYLAND_DISPLAY": outer},
                     outputs="output WL-1 resolution 320x240\noutput WL-2 resolution 320x240\n"
                     ) as sway:
+        sway.run("swaymsg", "create_output").check_returncode()
+        assert wait_for(lambda: '"WL-2"' in sway.run("swaymsg", "-t", "get_outputs").stdout, 5)
         yield sway
 
 
@@ -211,6 +215,99 @@ def test_the_wallpaper_ends_quietly_when_the_compositor_goes(nested_sway):
         assert wait_for(lambda: figure_drawn(nested_sway, "WL-1"), 5)
         nested_sway.process.terminate()
         assert (paper.wait(5), log(paper)) == (0, "")
+
+
+# Fractional scales -------------------------------------------------------------------------
+# HEADLESS-1 at scale 1.5 and HEADLESS-2 at scale 1, both 800 x 600 logical.
+FRACTIONAL = """\
+output HEADLESS-1 resolution 1200x900 position 0 0 scale 1.5
+output HEADLESS-2 resolution 800x600 position 800 0
+"""
+
+
+def sway_offers_fractional_scale():
+    """sway offers wp-fractional-scale-v1 from 1.9 on (Debian 13 has 1.10); before it (Debian
+    12 has 1.7) it gives an output at scale 1.5 the whole scale 2, and its clients draw at 2."""
+    version = subprocess.run(["sway", "--version"], capture_output=True, text=True).stdout
+    return tuple(map(int, re.search(r"(\d+)\.(\d+)", version).groups())) >= (1, 9)
+
+
+def created_buffers(log, start=0):
+    """The sizes of the buffers a client made, from its WAYLAND_DEBUG lines past `start`
+    (libwayland 1.21 writes wl_shm_pool@5, 1.23 wl_shm_pool#5)."""
+    text = log.read_text()[start:]
+    return [(int(w), int(h)) for w, h in re.findall(
+        r"wl_shm_pool[@#]\d+\.create_buffer\(new id wl_buffer[@#]\d+, \d+, (\d+), (\d+),", text)]
+
+
+@contextlib.contextmanager
+def fractional_wallpaper(tmp_path):
+    """A sway with the two outputs above and a wallpaper on it whose Wayland requests go to
+    a file (a pipe left unread would stop it)."""
+    log = tmp_path / "wayland.log"
+    with compositor(["sway", "-c", "{config}"], "wayland-1",
+                    {**SWAY, "WLR_BACKENDS": "headless", "WLR_HEADLESS_OUTPUTS": "2"},
+                    FRACTIONAL) as sway, open(log, "w") as debug:
+        paper = subprocess.Popen(
+            [tool(), "wallpaper", *ISLAND, "--width", "2", "--pause", "50",
+             "--background", "103020"], env={**sway.env, "WAYLAND_DEBUG": "client"},
+            stdout=subprocess.DEVNULL, stderr=debug)
+        with running(paper):
+            assert wait_for(lambda: all(figure_drawn(sway, o, (0x10, 0x30, 0x20))
+                                        for o in ("HEADLESS-1", "HEADLESS-2")), 5)
+            time.sleep(0.5)  # the rectangle's last segments
+            yield sway, paper, log
+
+
+def end_quietly_to_file(process):
+    process.send_signal(signal.SIGTERM)
+    assert process.wait(5) == 0
+
+
+def test_an_output_at_scale_one_and_a_half_gets_a_buffer_of_its_own_pixels(tmp_path):
+    background = (0x10, 0x30, 0x20)
+    fractional = sway_offers_fractional_scale()
+    with fractional_wallpaper(tmp_path) as (sway, paper, log):
+        binds = [line for line in log.read_text().splitlines() if ".bind(" in line]
+        assert any("wp_fractional_scale_manager_v1" in line for line in binds) == fractional
+        scaled, plain = sway.shot("HEADLESS-1"), sway.shot("HEADLESS-2")
+        assert (scaled.size, plain.size) == ((1200, 900), (800, 600))
+        if fractional:
+            # 1200 x 900 pixels through the viewport, drawn by the program itself: only its
+            # pens and background (the compositor's resampling would mix colours), and
+            # lines 1.5 times as wide, width 2 being 3 pixels.
+            assert sorted(set(created_buffers(log))) == [(800, 600), (1200, 900)]
+            assert colours(scaled) - AUTUMN == {background}
+            assert [top_line_width(i, background) for i in (scaled, plain)] == [3, 2]
+            lit = [sum(p != background for p in i.getdata()) for i in (scaled, plain)]
+            assert 1.8 <= lit[0] / lit[1] <= 3, lit
+        else:
+            # Drawn at scale 2 and scaled down by the compositor.
+            assert sorted(set(created_buffers(log))) == [(800, 600), (1600, 1200)]
+        end_quietly_to_file(paper)
+
+
+def test_a_scale_changed_while_it_runs_gets_its_buffer_and_one_new_fit(tmp_path):
+    background = (0x10, 0x30, 0x20)
+    fractional = sway_offers_fractional_scale()
+    with fractional_wallpaper(tmp_path) as (sway, paper, log):
+        before = len(log.read_text())
+        sway.run("swaymsg", "output HEADLESS-1 resolution 1000x750 scale 1.25").check_returncode()
+        assert wait_for(lambda: sway.shot("HEADLESS-1").size == (1000, 750), 5)
+        time.sleep(1.0)  # a new drawing's segments, and any second fit that would follow
+        if fractional:
+            # One new pair of buffers at the new scale, one drawing fitted to it.
+            assert created_buffers(log, before) == [(1000, 750)] * 2
+            image = sway.shot("HEADLESS-1")
+            assert colours(image) - AUTUMN == {background}
+            middle = [image.getpixel((x, 375)) for x in range(1000)]
+            left = next(x for x, pixel in enumerate(middle) if pixel != background)
+            assert abs(left - 60) <= 2, left
+        else:
+            # sway 1.7 changes the resolution before the scale, so the output is 666 x 500
+            # logical for a moment; then the whole scale 2 of 800 x 600 again.
+            assert created_buffers(log, before)[-2:] == [(1600, 1200)] * 2
+        end_quietly_to_file(paper)
 
 
 # The saver --------------------------------------------------------------------------------
