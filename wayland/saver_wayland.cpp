@@ -240,31 +240,42 @@ void FreeBuffer(Buffer& b) {
 // A buffer of the surface's pixel size in XRGB8888, the format every compositor takes. Its
 // memory is reserved at once: a file that could not grow later would end the program with
 // SIGBUS at the first pixel drawn beyond what the system could give.
+// A shared-memory buffer of `width` x `height` pixels in `format` (4 bytes each), its memory
+// mapped into *memory (*bytes long); null when none could be had.
+wl_buffer* NewShmBuffer(wl_shm* shm, int width, int height, uint32_t format, void** memory,
+                        size_t* bytes) {
+  if (width <= 0 || height <= 0) return nullptr;
+  const size_t stride = static_cast<size_t>(width) * 4;
+  const size_t size = stride * static_cast<size_t>(height);
+  const int fd = memfd_create("lumerin", MFD_CLOEXEC);
+  if (fd < 0) return nullptr;
+  if (posix_fallocate(fd, 0, static_cast<off_t>(size)) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  // Mapped at once, in one go: page by page, the first clear of a 4K buffer takes long.
+  void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
+  if (mapped == MAP_FAILED) {
+    close(fd);
+    return nullptr;
+  }
+  wl_shm_pool* pool = wl_shm_create_pool(shm, fd, static_cast<int32_t>(size));
+  wl_buffer* buffer =
+      wl_shm_pool_create_buffer(pool, 0, width, height, static_cast<int32_t>(stride), format);
+  wl_shm_pool_destroy(pool);
+  close(fd);
+  *memory = mapped;
+  *bytes = size;
+  return buffer;
+}
+
 bool MakeBuffer(FigureSurface& s, Buffer& b) {
   FreeBuffer(b);
   const int width = s.geometry.width, height = s.geometry.height;
-  if (width <= 0 || height <= 0) return false;
-  const size_t stride = static_cast<size_t>(width) * 4;
-  const size_t bytes = stride * static_cast<size_t>(height);
-  const int fd = memfd_create("lumerin", MFD_CLOEXEC);
-  if (fd < 0) return false;
-  if (posix_fallocate(fd, 0, static_cast<off_t>(bytes)) != 0) {
-    close(fd);
-    return false;
-  }
-  // Mapped at once, in one go: page by page, the first clear of a 4K buffer takes long.
-  void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
-  if (memory == MAP_FAILED) {
-    close(fd);
-    return false;
-  }
-  wl_shm_pool* pool = wl_shm_create_pool(s.client->shm, fd, static_cast<int32_t>(bytes));
-  b.buffer = wl_shm_pool_create_buffer(pool, 0, width, height, static_cast<int32_t>(stride),
-                                       WL_SHM_FORMAT_XRGB8888);
-  wl_shm_pool_destroy(pool);
-  close(fd);
+  void* memory = nullptr;
+  b.buffer = NewShmBuffer(s.client->shm, width, height, WL_SHM_FORMAT_XRGB8888, &memory, &b.bytes);
+  if (b.buffer == nullptr) return false;
   b.memory = memory;
-  b.bytes = bytes;
   b.canvas.DrawInto(static_cast<uint32_t*>(memory), width, height, PixelOrder::kXrgb);
   b.canvas.SetDpi(s.geometry.dpi);
   wl_buffer_add_listener(b.buffer, &BufferListener(), &b);
@@ -740,22 +751,12 @@ void ShowPrompt(Output& o, const PromptLook* look) {
       wl_surface_get_version(o.promptSurface) >= WL_SURFACE_SET_BUFFER_SCALE_SINCE_VERSION;
   const int32_t scale = scalable ? std::clamp(o.scale, 1, 8) : 1;
   const int width = kPromptWidth * scale, height = kPromptHeight * scale;
-  const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
-  const int fd = memfd_create("lumerin-prompt", MFD_CLOEXEC);
-  if (fd < 0) return;
-  void* memory = MAP_FAILED;
-  if (posix_fallocate(fd, 0, static_cast<off_t>(bytes)) == 0)
-    memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  if (memory == MAP_FAILED) {
-    close(fd);
-    return;
-  }
-  DrawPrompt(static_cast<uint32_t*>(memory), width, height, scale, *look);
-  wl_shm_pool* pool = wl_shm_create_pool(client.shm, fd, static_cast<int32_t>(bytes));
+  void* memory = nullptr;
+  size_t bytes = 0;
   wl_buffer* buffer =
-      wl_shm_pool_create_buffer(pool, 0, width, height, width * 4, WL_SHM_FORMAT_ARGB8888);
-  wl_shm_pool_destroy(pool);
-  close(fd);
+      NewShmBuffer(client.shm, width, height, WL_SHM_FORMAT_ARGB8888, &memory, &bytes);
+  if (buffer == nullptr) return;
+  DrawPrompt(static_cast<uint32_t*>(memory), width, height, scale, *look);
   // The compositor keeps what it needs of the buffer shown before.
   if (o.promptBuffer != nullptr) wl_buffer_destroy(o.promptBuffer);
   if (o.promptMemory != nullptr) munmap(o.promptMemory, o.promptBytes);
