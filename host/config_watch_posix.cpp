@@ -11,29 +11,9 @@
 #include <cstddef>
 #include <cstring>
 
+#include "host/linux_modes_posix.h"
+
 namespace {
-
-// SIGHUP writes a byte here; the watch's descriptor includes the reading end.
-int hangupPipe[2] = {-1, -1};
-
-void OnHangup(int) {
-  const int saved = errno;
-  const char byte = 1;
-  if (write(hangupPipe[1], &byte, 1) < 0) {
-    // The pipe is full: a reload is already waiting to be read.
-  }
-  errno = saved;
-}
-
-bool InstallHangup() {
-  if (hangupPipe[0] >= 0) return true;
-  if (pipe2(hangupPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-  struct sigaction action = {};
-  action.sa_handler = OnHangup;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  return sigaction(SIGHUP, &action, nullptr) == 0;
-}
 
 // Everything up to the last slash, and what follows it.
 void Split(const std::string& path, std::string* folder, std::string* name) {
@@ -69,11 +49,12 @@ bool ConfigWatch::Start(const std::string& path) {
     any = epoll_ctl(epoll_, EPOLL_CTL_ADD, inotify_, &event) == 0;
     Arm();
   }
-  if (InstallHangup()) {
+  hangup_ = PipeSignal(SIGHUP, true);
+  if (hangup_ >= 0) {
     epoll_event event = {};
     event.events = EPOLLIN;
-    event.data.fd = hangupPipe[0];
-    any = epoll_ctl(epoll_, EPOLL_CTL_ADD, hangupPipe[0], &event) == 0 || any;
+    event.data.fd = hangup_;
+    any = epoll_ctl(epoll_, EPOLL_CTL_ADD, hangup_, &event) == 0 || any;
   }
   if (!any) {
     close(epoll_);
@@ -105,9 +86,9 @@ void ConfigWatch::Arm() {
 
 bool ConfigWatch::TakeChange() {
   bool changed = false, rearm = false;
-  if (hangupPipe[0] >= 0) {
+  if (hangup_ >= 0) {
     char bytes[64];
-    while (read(hangupPipe[0], bytes, sizeof bytes) > 0) changed = true;
+    while (read(hangup_, bytes, sizeof bytes) > 0) changed = true;
   }
   if (inotify_ < 0) return changed;
   alignas(inotify_event) char buffer[4096];

@@ -32,5 +32,6 @@ class ConfigWatch {
   std::string path_, folder_, parent_, name_, folderName_;
   int epoll_ = -1;
   int inotify_ = -1;
+  int hangup_ = -1;  // SIGHUP's pipe
   int fileWatch_ = -1, folderWatch_ = -1, parentWatch_ = -1;
 };

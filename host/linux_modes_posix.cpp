@@ -12,32 +12,58 @@
 
 namespace {
 
-// SIGTERM and SIGINT write a byte here; every wait polls the reading end.
-int signalPipe[2] = {-1, -1};
+// Each signal's pipe, -1 for a signal that has none yet.
+struct SignalPipe {
+  int readEnd = -1, writeEnd = -1;
+};
+SignalPipe signalPipes[NSIG];
 
-void OnStopSignal(int) {
+void OnSignal(int number) {
   const int saved = errno;
   const char byte = 1;
-  if (write(signalPipe[1], &byte, 1) < 0) {
-    // The pipe is full: a stop is already waiting to be read.
+  if (write(signalPipes[number].writeEnd, &byte, 1) < 0) {
+    // The pipe is full: the signal is already waiting to be read.
   }
   errno = saved;
 }
 
+// Makes `signal` write into `pipe`, as PipeSignal says.
+int Route(int signal, SignalPipe pipe, bool restart) {
+  signalPipes[signal] = pipe;
+  struct sigaction action = {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = restart ? SA_RESTART : 0;
+  if (sigaction(signal, &action, nullptr) != 0) {
+    signalPipes[signal] = SignalPipe();
+    return -1;
+  }
+  return pipe.readEnd;
+}
+
 }  // namespace
 
-int InstallStopSignals() {
-  if (signalPipe[0] >= 0) return signalPipe[0];
-  if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
-  struct sigaction action = {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  if (sigaction(SIGTERM, &action, nullptr) != 0 || sigaction(SIGINT, &action, nullptr) != 0)
+int PipeSignal(int signal, bool restart) {
+  if (signal <= 0 || signal >= NSIG) return -1;
+  if (signalPipes[signal].readEnd >= 0) return signalPipes[signal].readEnd;
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
+  if (Route(signal, {ends[0], ends[1]}, restart) < 0) {
+    close(ends[0]);
+    close(ends[1]);
     return -1;
+  }
+  return ends[0];
+}
+
+int InstallStopSignals() {
+  // SIGINT writes into SIGTERM's pipe: one descriptor stands for both.
+  const int stop = PipeSignal(SIGTERM, false);
+  if (stop < 0 || Route(SIGINT, signalPipes[SIGTERM], false) < 0) return -1;
   // A write to a closed connection then fails with an error (into the connection's own error
   // path) instead of ending the process.
   signal(SIGPIPE, SIG_IGN);
-  return signalPipe[0];
+  return stop;
 }
 
 void TrimFileMappings() {

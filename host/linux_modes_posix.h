@@ -1,5 +1,5 @@
-// What the Linux editions (X11 and Wayland) share: their exit statuses and the pipe through
-// which SIGTERM and SIGINT reach their event loops.
+// What the Linux editions (X11 and Wayland) share: their exit statuses and the pipes through
+// which signals (SIGTERM and SIGINT, SIGHUP) reach their event loops.
 #pragma once
 
 // Exit codes of the Linux display modes.
@@ -7,6 +7,12 @@ constexpr int kModeEnded = 0;         // stopped by a signal, input, the window 
                                       // the window's (or the display server's) disappearance
 constexpr int kModeFailed = 1;        // no display, or a fault of the display connection
 constexpr int kModeNoSuchTarget = 2;  // a window id or an output name that names nothing
+
+// Makes `signal` write a byte into a pipe of its own, and returns the pipe's reading end
+// (non-blocking) for an event loop to poll; -1 when that cannot be set up. `restart`: the
+// calls the signal interrupts start again. A second call for the same signal returns the
+// same pipe. The pipe lasts as long as the process.
+int PipeSignal(int signal, bool restart);
 
 // Makes SIGTERM and SIGINT write a byte into a pipe, and returns the pipe's reading end for
 // an event loop to poll (-1 when that cannot be set up); SIGPIPE is ignored. The pipe lasts
