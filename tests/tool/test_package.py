@@ -221,6 +221,7 @@ def test_installs_with_apt_runs_and_removes_every_file(deb):
         # The unit as installed, with the tool and the manual page where it names them.
         assert verify_unit("/" + UNIT, "/usr/share/man") == (0, [])
     finally:
-        removal = run("dpkg", "-r", "lumerin", env=env)
+        # Purged, not only removed: the PAM service is a conffile, which removal keeps.
+        removal = run("dpkg", "--purge", "lumerin", env=env)
     assert removal.returncode == 0, removal.stdout + removal.stderr
     assert [p for p in new if os.path.lexists("/" + p)] == []
