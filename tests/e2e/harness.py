@@ -98,34 +98,88 @@ class Display:
 
 
 class Monitors(Display):
-    """Several monitors as Wine 8 sees them: a nested X server (Xephyr) with one screen per
-    head, joined by Xinerama, and without RandR, which Wine would read instead (and find one
-    monitor); it runs in a window of a private Xvfb. `heads` are "WxH" sizes, laid out side
-    by side from the left. A screenshot covers the heads' bounding box; where no head lies
-    its pixels are undefined."""
+    """Several monitors as every Wine reads them: an X server of its own (Xorg with the
+    dummy video driver) whose RandR outputs are the heads, laid out side by side from the
+    left, `primary` the primary output. Wine 10 takes monitors only from RandR: with
+    Xinerama and no RandR it gives every monitor the primary's rectangle at 0, 0. `heads`
+    are "WxH" sizes. A screenshot covers the heads' bounding box; where no head lies its
+    pixels are undefined."""
 
-    def __init__(self, heads):
-        self.host = Display(f"{sum(int(h.split('x')[0]) for h in heads)}x"
-                            f"{max(int(h.split('x')[1]) for h in heads)}x24")
+    XORG = "/usr/lib/xorg/Xorg"
+    CONFIG = """Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+  Option "AutoEnableDevices" "false"
+  Option "DontVTSwitch" "true"
+EndSection
+Section "Device"
+  Identifier "card"
+  Driver "dummy"
+  VideoRam 16384
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 1.0 - 2000.0
+  VertRefresh 1.0 - 500.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "card"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Virtual 2048 2048
+  EndSubSection
+EndSection
+"""
+
+    def __init__(self, heads, primary=0):
+        self.folder = Path(tempfile.mkdtemp(prefix="lumerin-monitors-"))
+        (self.folder / "xorg.conf").write_text(self.CONFIG)
+        (self.folder / "xorg.conf.d").mkdir()
         read_fd, write_fd = os.pipe()
-        screens = [arg for head in heads for arg in ("-screen", f"{head}x24")]
+        # Root may name any configuration; an empty folder of snippets keeps the
+        # machine's own out.
         self.process = subprocess.Popen(
-            ["Xephyr", "-displayfd", str(write_fd), "+xinerama", "-extension", "RANDR", "-br",
-             "-nolisten", "tcp", "-noreset", *screens],
-            pass_fds=(write_fd,), env={**os.environ, **self.host.env()},
-            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            start_new_session=True)
+            [self.XORG, "-displayfd", str(write_fd), "-config", self.folder / "xorg.conf",
+             "-configdir", self.folder / "xorg.conf.d", "-logfile", self.folder / "xorg.log",
+             "-nolisten", "tcp", "-noreset", "-novtswitch", "-sharevts"],
+            pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL, start_new_session=True)
         os.close(write_fd)
         with os.fdopen(read_fd) as pipe:
             number = pipe.readline().strip()
         if not number:
-            self.host.close()
-            raise RuntimeError("Xephyr did not start")
+            shutil.rmtree(self.folder, ignore_errors=True)
+            raise RuntimeError(f"Xorg did not start (its log: {self.folder / 'xorg.log'})")
         self.name = f":{number}"
+        # Output 0 is connected from the start; each other one once it has a mode. A mode
+        # of the head's size (a clock of 12 MHz and more, as the driver wants) for each.
+        layout, left = [], 0
+        for index, head in enumerate(heads):
+            width, height = map(int, head.split("x"))
+            mode = f"head{index}"
+            self.xrandr("--newmode", mode, 12.0, width, width + 16, width + 48, width + 96,
+                        height, height + 3, height + 6, height + 10)
+            self.xrandr("--addmode", f"DUMMY{index}", mode)
+            layout += ["--output", f"DUMMY{index}", "--mode", mode, "--pos", f"{left}x0"]
+            layout += ["--primary"] if index == primary else []
+            left += width
+        self.xrandr(*layout)
+        # A query probes the outputs again: until then the server reports the ones that
+        # just got a mode as disconnected to a client that does not probe (Wine).
+        self.xrandr("--query")
+
+    def xrandr(self, *args):
+        result = subprocess.run(["xrandr", *map(str, args)], env={**os.environ, **self.env()},
+                                capture_output=True, text=True, timeout=30)
+        if result.returncode != 0:
+            self.close()
+            raise RuntimeError(f"xrandr {' '.join(map(str, args))}: {result.stderr}")
 
     def close(self):
         super().close()
-        self.host.close()
+        shutil.rmtree(self.folder, ignore_errors=True)
 
 
 class Wine:

@@ -1,10 +1,14 @@
 """The full-screen saver on three monitors of different sizes, one of them left of the
 primary (at negative coordinates): where each Monitors setting puts the figures, and line
-widths at 192 DPI. Wine sees several monitors only on a nested X server with Xinerama and
-no RandR (harness.Monitors), and 32-bit Wine only with the 32-bit Xinerama library
-(libxinerama1:i386) installed; it gives every monitor the one DPI of LogPixels."""
+widths at 192 DPI. Wine sees the monitors as an X server's RandR outputs (harness.Monitors),
+32-bit Wine only with the 32-bit RandR library (libxrandr2:i386) installed; it gives every
+monitor the one DPI of LogPixels."""
 
+import os
+import re
 import shutil
+import subprocess
+import time
 
 import pytest
 
@@ -16,12 +20,29 @@ from saver_run import (BACKGROUND, DISTINCT_COLOURS, close_with_key, drawn_pixel
 pytestmark = pytest.mark.skipif(not SCR.is_file(), reason="Lumerin.scr is not built")
 
 # The heads as X lays them out, left to right: (left, top, width, height). Head 1 is
-# made the primary, so Windows sees head 0 at -640, 0 and the window's client area, the
+# the primary output, so Windows sees head 0 at -640, 0 and the window's client area, the
 # virtual screen, starts there: X's root coordinates are the window's client coordinates.
 HEADS = [(0, 0, 640, 480), (640, 0, 400, 300), (1040, 0, 320, 240)]
 PRIMARY = 1
 WINDOW = "-640,0,720,480"
 BLACK = 0x000000
+
+
+def shown_heads(wine):
+    """The heads that the saver's X window covers. Wine 8 shows the window as Windows has
+    it, over every head. Wine 10 gives the X window of a window that covers its nearest
+    monitor (the one it overlaps most) that monitor's rectangle alone, whatever else the
+    window covers, and shows there the top left of the window's picture: seen right only
+    where that monitor is the top left one, head 0 here, the largest."""
+    tree = subprocess.run(["xwininfo", "-root", "-tree"], env={**os.environ, **wine.display.env()},
+                          capture_output=True, text=True, timeout=30).stdout
+    found = re.search(r'"Screen Saver": .*?(\d+)x(\d+)\+(-?\d+)\+(-?\d+)', tree)
+    assert found, tree
+    width, height, left, top = map(int, found.groups())
+    heads = [head for head in HEADS if left <= head[0] and top <= head[1] and
+             head[0] + head[2] <= left + width and head[1] + head[3] <= top + height]
+    assert heads in (HEADS, [HEADS[0]]), (found.group(0), heads)
+    return heads
 
 
 def square(left, top, width, height):
@@ -32,8 +53,8 @@ def square(left, top, width, height):
             ((x1, y0 + 1), (x0 + 1, y0), 3), ((x0 + 1, y0), (x0, y1), 4)]
 
 
-def on_a_head(x, y):
-    return any(l <= x < l + w and t <= y < t + h for l, t, w, h in HEADS)
+def on_a_head(x, y, heads=HEADS):
+    return any(l <= x < l + w and t <= y < t + h for l, t, w, h in heads)
 
 
 def black_pixels_missing(image, head):
@@ -44,11 +65,8 @@ def black_pixels_missing(image, head):
 
 @pytest.fixture(scope="module")
 def monitors():
-    display = Monitors([f"{w}x{h}" for _, _, w, h in HEADS])
+    display = Monitors([f"{w}x{h}" for _, _, w, h in HEADS], primary=PRIMARY)
     wine = Wine(display)
-    wine.import_reg("[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"
-                    f'"PrimaryMonitor"="{PRIMARY}"\n')
-    wine.restart_server()
     yield wine
     wine.close()
     display.close()
@@ -56,19 +74,20 @@ def monitors():
 
 def run_until(wine, settings, complete):
     """Starts the saver with `settings`, checks its one window covers every monitor, and
-    returns the first screenshot for which `complete(image)` is empty (else the
-    last) and what it found there."""
+    returns the first screenshot for which `complete(image, heads)`, over the heads Wine
+    shows, is empty (else the last) and what it found there."""
     wine.set_settings(settings)
     process = start_full_screen(wine)
     status, out = wine.run(driver("poke"), "info")
-    # One monitor at 0, 0 means Wine read no Xinerama heads: 32-bit Wine finds them only
-    # through the 32-bit library (libxinerama1:i386).
+    # One monitor at 0, 0 means Wine read no RandR outputs: 32-bit Wine finds them only
+    # through the 32-bit library (libxrandr2:i386).
     assert f"rect={WINDOW}" in out, f"Wine sees one monitor, not three: {out}"
+    heads = shown_heads(wine)
     found = {}
 
     def done():
         found["image"] = wine.display.screenshot()
-        found["misses"] = complete(found["image"])
+        found["misses"] = complete(found["image"], heads)
         return not found["misses"]
 
     wait_for(done, timeout=15, interval=0.2)
@@ -77,20 +96,22 @@ def run_until(wine, settings, complete):
 
 
 def figures_of(setting):
-    """What is missing of the figures that `setting` draws, in a screenshot: generation 0
-    of "Island" across all monitors, on each, or on the primary with the others black."""
+    """What is missing of the figures that `setting` draws, in a screenshot, on the heads
+    shown: generation 0 of "Island" across all monitors, on each, or on the primary with
+    the others black."""
     if setting == 0:
         # One figure over the heads' bounding box, as far as the heads show it.
-        def complete(image):
-            return segment_misses(image, square(0, 0, 1360, 480), on_a_head)
+        def complete(image, heads):
+            return segment_misses(image, square(0, 0, 1360, 480),
+                                  lambda x, y: on_a_head(x, y, heads))
     elif setting == 1:
-        def complete(image):
-            return [miss for head in HEADS for miss in segment_misses(image, square(*head))]
+        def complete(image, heads):
+            return [miss for head in heads for miss in segment_misses(image, square(*head))]
     else:
-        def complete(image):
-            return segment_misses(image, square(*HEADS[PRIMARY])) + [
-                ("not black", head) for i, head in enumerate(HEADS)
-                if i != PRIMARY and black_pixels_missing(image, head)]
+        def complete(image, heads):
+            figure = segment_misses(image, square(*HEADS[PRIMARY])) if HEADS[PRIMARY] in heads else []
+            return figure + [("not black", head) for head in heads
+                             if head != HEADS[PRIMARY] and black_pixels_missing(image, head)]
     return complete
 
 
@@ -125,7 +146,7 @@ def test_at_192_dpi_the_window_keeps_physical_pixels_and_widths_double(monitors,
 
         image, misses = run_until(
             monitors, {**fixed_settings(6, 0, 0, 0, LineWidth=2), "Monitors": setting},
-            lambda image: [] if thickness(image) else ["no line yet"])
+            lambda image, heads: [] if thickness(image) else ["no line yet"])
         assert misses == []
         assert thickness(image) == 4
     finally:
@@ -140,7 +161,7 @@ def test_a_change_of_monitors_lays_the_figures_out_again(monitors):
     # nothing but the change can start the figures again.
     monitors.set_settings({**fixed_settings(6, 2, 2, 0), "Monitors": 1})
     process = start_full_screen(monitors)
-    left, top, width, height = HEADS[PRIMARY]
+    left, top, width, height = HEADS[0]
 
     def drawn(image):
         return drawn_pixel_count(image.crop((left, top, left + width, top + height)),
@@ -164,9 +185,10 @@ def test_a_change_of_monitors_lays_the_figures_out_again(monitors):
     image = monitors.display.screenshot()
     status, out = monitors.run(driver("poke"), "info")
     assert f"rect={WINDOW}" in out, out
+    heads = shown_heads(monitors)
     assert close_with_key(monitors, process) == 0
-    # Every monitor has its own figure again.
-    for head in HEADS:
+    # Every monitor shown has its own figure again.
+    for head in heads:
         assert drawn_pixel_count(image.crop((head[0], head[1], head[0] + head[2],
                                              head[1] + head[3])), BACKGROUND) > 0, head
 
@@ -192,7 +214,7 @@ def test_a_dpi_library_planted_beside_the_program_or_in_the_current_directory_is
     monitors.display.xdotool("mousemove", 400, 300)
     process = monitors.start(program_dir / "Lumerin.scr", "/s", env=env, cwd=current_dir)
     wait_for_saver_window(monitors, process)
-    left, top, width, height = HEADS[PRIMARY]
+    left, top, width, height = HEADS[0]
     assert wait_for(lambda: not segment_misses(monitors.display.screenshot(),
                                                square(left, top, width, height)),
                     timeout=15, interval=0.2)
@@ -217,12 +239,13 @@ def test_after_a_change_of_monitors_the_window_covers_them_all_and_the_figures_f
         assert status == 0, out
         covered = wait_for(lambda: f"rect={WINDOW}" in monitors.run(driver("poke"), "info")[1],
                            timeout=5, interval=0.2)
-        drawn = wait_for(lambda: not complete(monitors.display.screenshot()), timeout=15,
-                         interval=0.2)
+        heads = shown_heads(monitors)
+        drawn = wait_for(lambda: not complete(monitors.display.screenshot(), heads),
+                         timeout=15, interval=0.2)
     finally:
         closed = close_with_key(monitors, process)
     assert covered, "the window does not cover every monitor"
-    assert drawn, complete(monitors.display.screenshot())
+    assert drawn, complete(monitors.display.screenshot(), heads)
     assert closed == 0
 
 
@@ -241,18 +264,24 @@ def test_an_erase_keeps_the_other_monitors_black_beside_the_primarys_figure(moni
     complete = figures_of(2)
     primary = square(*HEADS[PRIMARY])
     try:
-        drawn = wait_for(lambda: not complete(monitors.display.screenshot()), timeout=15,
-                         interval=0.2)
+        heads = shown_heads(monitors)
+        drawn = wait_for(lambda: not complete(monitors.display.screenshot(), heads),
+                         timeout=15, interval=0.2)
         status, out = monitors.run(driver("poke"), *poke)
         assert status == 0, out
-        # The erase has run once it has wiped the primary's figure, which the 5-second
-        # pause after it leaves alone.
-        image = wait_for(lambda: (lambda i: i if segment_misses(i, primary) else None)(
-            monitors.display.screenshot()), timeout=2, interval=0.05)
+        if HEADS[PRIMARY] in heads:
+            # The erase has run once it has wiped the primary's figure, which the 5-second
+            # pause after it leaves alone.
+            image = wait_for(lambda: (lambda i: i if segment_misses(i, primary) else None)(
+                monitors.display.screenshot()), timeout=2, interval=0.05)
+        else:
+            # Only head 0 is seen (shown_heads): what the erase has left there after a second.
+            time.sleep(1)
+            image = monitors.display.screenshot()
     finally:
         closed = close_with_key(monitors, process)
     assert drawn
     assert image is not None, "the window was not erased"
-    assert [head for i, head in enumerate(HEADS)
-            if i != PRIMARY and black_pixels_missing(image, head)] == []
+    assert [head for head in heads
+            if head != HEADS[PRIMARY] and black_pixels_missing(image, head)] == []
     assert closed == 0

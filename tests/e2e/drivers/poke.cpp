@@ -29,6 +29,9 @@ BOOL CALLBACK CountSavers(HWND window, LPARAM count) {
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
+  // Rectangles in physical pixels, as the saver has them: a caller unaware of DPI gets them
+  // scaled wherever DPI is virtualized (Windows from 8.1 on, Wine from 10 on).
+  SetProcessDPIAware();
   const char* command = argv[1];
   if (std::strcmp(command, "count") == 0) {
     int count = 0;
