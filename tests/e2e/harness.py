@@ -150,8 +150,10 @@ EndSection
         with os.fdopen(read_fd) as pipe:
             number = pipe.readline().strip()
         if not number:
-            shutil.rmtree(self.folder, ignore_errors=True)
-            raise RuntimeError(f"Xorg did not start (its log: {self.folder / 'xorg.log'})")
+            log = self.folder / "xorg.log"
+            tail = log.read_text(errors="replace")[-2000:] if log.exists() else ""
+            self.close()
+            raise RuntimeError(f"Xorg did not start; the end of its log:\n{tail}")
         self.name = f":{number}"
         # Output 0 is connected from the start; each other one once it has a mode. A mode
         # of the head's size (a clock of 12 MHz and more, as the driver wants) for each.

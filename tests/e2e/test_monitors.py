@@ -109,9 +109,10 @@ def figures_of(setting):
             return [miss for head in heads for miss in segment_misses(image, square(*head))]
     else:
         def complete(image, heads):
-            figure = segment_misses(image, square(*HEADS[PRIMARY])) if HEADS[PRIMARY] in heads else []
+            primary = HEADS[PRIMARY]
+            figure = segment_misses(image, square(*primary)) if primary in heads else []
             return figure + [("not black", head) for head in heads
-                             if head != HEADS[PRIMARY] and black_pixels_missing(image, head)]
+                             if head != primary and black_pixels_missing(image, head)]
     return complete
 
 

@@ -365,8 +365,9 @@ def test_a_scale_change_is_fitted_once_at_the_new_size(nested_sway):
         nested_sway.run("swaymsg", "output WL-1 scale 2").check_returncode()
         # A whole scale on sway 1.7; a preferred fractional scale, answered with new buffers
         # through a viewport, where sway offers it (1.9 on).
-        assert wait_for(lambda: "2" in [a for _, a in requests(paper, "wl_surface.set_buffer_scale")]
-                        or len(requests(paper, "wl_shm_pool.create_buffer")) > made, 3)
+        assert wait_for(
+            lambda: "2" in [a for _, a in requests(paper, "wl_surface.set_buffer_scale")]
+            or len(requests(paper, "wl_shm_pool.create_buffer")) > made, 3)
         time.sleep(0.5)
         # Half the logical size at twice the scale: at most the output's pixels, never
         # twice as many. (The outer sway tiles the output's window: its mode is the
