@@ -114,7 +114,8 @@ def saver_over_key(wine, key, what):
         # A second of drawing covers a small part of the screen: the fill dominates.
         assert colours[0][1] == background, f"{what}: cleared to {colours[0][1]}"
         drawn = drawn or len(colours) > 1
-    assert process.poll() is None, f"{what}: ended by itself with {process.poll()}"
+    assert process.poll() is None, \
+        f"{what}: ended by itself with {process.poll()}: {wine.output(process)}"
     wine.display.xdotool("key", "a")
     status = wait_exit(process)
     assert status == 0, f"{what}: exit {status}: {wine.output(process)}"
